@@ -1,0 +1,86 @@
+#include "protocol/identity.h"
+
+#include "protocol/models.h"
+
+#include <cctype>
+#include <cstdint>
+
+namespace dravik::protocol {
+
+namespace {
+
+constexpr std::string_view kTags[] = {"LM", "JSV-Q", "KA-xxQ", "ORV", "ORV_92Q"};
+constexpr std::string_view kMakerPrefix = "ORVANTE ";
+constexpr std::string_view kUnknownModel = "unknow";
+
+}  // namespace
+
+Frame BuildIdentityQuery(IdentityForm form, Byte monitorId) {
+    Frame f = form == IdentityForm::A2 ? Frame::Build(0xA2, {0x01}) : Frame::Build(0xA1, {0x00});
+    f.SetMonitorId(monitorId);
+    return f;
+}
+
+bool IsTextReply(std::span<const Byte> reply, int limit) {
+    if (reply.size() < 7) return false;
+    return reply[0] == kReplyHeader && static_cast<std::int8_t>(reply[4]) > limit &&
+           (reply[6] == 0xA1 || reply[6] == 0xA2);
+}
+
+std::string IdentityText(std::span<const Byte> reply, int limit) {
+    std::string text;
+    if (!IsTextReply(reply, limit)) return text;
+    // Bytes 7 up to, not including, the last one received (the checksum); zeros add nothing.
+    for (std::size_t i = 7; i + 1 < reply.size(); ++i)
+        if (reply[i] != 0) text.push_back(static_cast<char>(reply[i]));
+    return text;
+}
+
+std::optional<IdentityForm> IdentityFormFor(IdentityPage page, std::string_view model) {
+    const bool control = page == IdentityPage::Control;
+    const ModelList a2 = control ? ModelList(identity_forms::kControlA2) : ModelList(identity_forms::kWallA2);
+    const ModelList a1 = control ? ModelList(identity_forms::kControlA1) : ModelList(identity_forms::kWallA1);
+    if (Contains(a2, model)) return IdentityForm::A2;
+    if (Contains(a1, model)) return IdentityForm::A1;
+    return std::nullopt;
+}
+
+std::string WallRefusalText(std::string_view model) {
+    std::string text(model);
+    text += " No This Function or Unsupported !\r\n";
+    return text;
+}
+
+bool IsIdentityTag(std::string_view text) { return Contains(kTags, text); }
+
+std::string TrimTrailingSpace(std::string_view text) {
+    std::size_t end = text.size();
+    while (end > 0 && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+    return std::string(text.substr(0, end));
+}
+
+std::string StripMakerName(std::string_view text) {
+    if (text.substr(0, kMakerPrefix.size()) == kMakerPrefix) text.remove_prefix(kMakerPrefix.size());
+    return std::string(text);
+}
+
+ProbeStep ClassifyFirstReply(std::span<const Byte> first, std::string& modelText) {
+    if (first.empty() || first[0] != kReplyHeader) return ProbeStep::NoReport;
+    // A display answered at this ID. A reply too short to carry its length byte counts as
+    // a short reply: the model is not known.
+    if (first.size() < 5 || static_cast<std::int8_t>(first[4]) <= 4) {
+        modelText = kUnknownModel;
+        return ProbeStep::Report;
+    }
+    modelText = IdentityText(first, 4);
+    if (IsIdentityTag(modelText)) return ProbeStep::NeedsSecond;
+    modelText = TrimTrailingSpace(modelText);
+    return ProbeStep::Report;
+}
+
+std::string FinishModelText(std::string modelText, std::span<const Byte> second) {
+    if (IsTextReply(second, 4)) modelText = IdentityText(second, 4);
+    return TrimTrailingSpace(modelText);
+}
+
+}  // namespace dravik::protocol

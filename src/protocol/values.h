@@ -1,0 +1,21 @@
+// The Control page values that builders read and that reply decoding writes.
+#pragma once
+
+#include <array>
+
+namespace dravik::protocol {
+
+struct PageValues {
+    int backlight = 50;
+    int brightness = 50;
+    int volume = 30;
+    bool keyLock = false;
+    bool irLock = false;
+    std::array<int, 6> video{};  // video parameters 2..7 as signed values
+    int temperature = 0;
+    int hours = 0;
+
+    bool operator==(const PageValues&) const = default;
+};
+
+}  // namespace dravik::protocol
