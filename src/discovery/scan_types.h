@@ -1,0 +1,47 @@
+// Values that travel between the scan threads and the page.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace dravik::discovery {
+
+// The three notifications a scan gives its page (the numbers are the old message ids).
+enum ScanMessage : int {
+    WM_SCAN_RESULT = 0x0A02,    // a display was found; the probe waits until the page is done
+    WM_SCAN_ERROR = 0x0A03,     // a probe failed; posted, nobody waits
+    WM_SCAN_FINISHED = 0x0A04,  // the probe of host 254 is done; the probe waits
+};
+
+// What a scan or probe thread is started with; each thread owns its own copy.
+struct ScanRequest {
+    std::string address;  // the page's address (scan thread) or the target (probe thread)
+    int host = 0;         // the probe's host number 1..254; 0 for the scan thread
+};
+
+// One display found: handed to the page by value.
+struct FoundDisplay {
+    std::string address;  // dotted IPv4 address of the display
+    std::string model;    // model text as reported (bytes as Latin-1 characters), or "unknow"
+    int monitorId = 0;    // the monitor ID it answered to, 1..254
+
+    bool operator==(const FoundDisplay&) const = default;
+};
+
+inline constexpr int kFirstHost = 1;
+inline constexpr int kLastHost = 254;
+
+// Timings and ranges of a scan. The pages use the defaults; tests shorten them.
+struct ScanOptions {
+    std::chrono::milliseconds probeSpacing{80};      // between two probe starts
+    std::chrono::milliseconds echoTimeout{5000};     // waiting for the echo reply
+    std::chrono::milliseconds connectTimeout{5000};  // TCP connect to the display
+    std::chrono::milliseconds identityTimeout{6000}; // waiting for each identity reply
+    std::chrono::milliseconds finishDelay{5000};     // after the probe of host 254, before "finished"
+    int firstMonitorId = 1;
+    int lastMonitorId = 254;
+    std::uint16_t port = 5000;
+};
+
+}  // namespace dravik::discovery
