@@ -1,0 +1,452 @@
+// The page itself: start-up, the page's data exchange, the target list, adding and removing
+// rows, the interface switches and the COM port box. Commands, the grid with its tiling files
+// and the colour gains live in the other video_wall_*.cpp files.
+#include "pages/wall/video_wall_page.h"
+
+#include "controls/hover_button.h"
+#include "controls/ipv4_edit.h"
+#include "pages/wall/spin_edit.h"
+#include "pages/wall/wall_texts.h"
+#include "protocol/models.h"
+#include "protocol/wall.h"
+#include "targets/local_address.h"
+#include "ui_video_wall_page.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QTableWidget>
+
+namespace dravik::pages {
+
+namespace {
+
+using transport::kColAddress;
+using transport::kColId;
+using transport::kColLink;
+using transport::kColModel;
+using transport::kColPos;
+
+constexpr int kColumnCount = 5;
+constexpr int kGainMin = 0;
+constexpr int kGainMax = 255;
+
+// Stands in when the page is built without a Feedback: messages go nowhere.
+class SilentFeedback final : public transport::Feedback {
+public:
+    void message(const QString&) override {}
+    bool ask(const QString&) override { return false; }
+    void beep() override {}
+};
+
+transport::Feedback* ChooseFeedback(transport::Feedback* given, std::unique_ptr<transport::Feedback>& own) {
+    if (given != nullptr) return given;
+    own = std::make_unique<SilentFeedback>();
+    return own.get();
+}
+
+transport::ComPortController::PortLister ChooseLister(const PageEnvironment& env) {
+    if (env.portLister) return env.portLister;
+    return &transport::SerialPort::SystemPortNames;
+}
+
+// The typed text when it names one of the combo's entries, else the selected entry: a new
+// row never gets an ID the combo does not offer.
+QString EntryText(const QComboBox& combo) {
+    const QString typed = combo.currentText().trimmed();
+    if (combo.findText(typed, Qt::MatchExactly) >= 0) return typed;
+    return combo.itemText(combo.currentIndex());
+}
+
+}  // namespace
+
+VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
+    : QWidget(parent),
+      ui_(std::make_unique<Ui::VideoWallPage>()),
+      env_(env),
+      feedback_(ChooseFeedback(env.feedback, ownFeedback_)),
+      com_(port_, *this, *feedback_, ChooseLister(env)) {
+    ui_->setupUi(this);
+    list_ = ui_->wallTargetList;
+
+    // 1-2: LAN mode (the first radio), the list's columns.
+    lan_ = ui_->lanRadio->isChecked();
+    SetUpList();
+    SetUpControls();
+    ConnectButtons();
+
+    // 3: what each interface may use.
+    ui_->ipEdit->setEnabled(lan_);
+    ui_->ipScanButton->setEnabled(lan_);
+    ui_->lockModelCheck->setEnabled(lan_);
+    for (QWidget* w : {static_cast<QWidget*>(ui_->comSearchButton), static_cast<QWidget*>(ui_->openButton),
+                       static_cast<QWidget*>(ui_->closeButton), static_cast<QWidget*>(ui_->portCombo),
+                       static_cast<QWidget*>(ui_->portNumberEdit), static_cast<QWidget*>(ui_->inSequenceCheck),
+                       static_cast<QWidget*>(ui_->checkMonitorButton), static_cast<QWidget*>(ui_->idSearchButton)}) {
+        w->setEnabled(!lan_);
+    }
+
+    // 4: spins, gains, show the page, empty status line.
+    fields_.red = fields_.green = fields_.blue = 128;
+    for (IntBinding& b : intBindings_) b.stale = true;
+    writeControls();
+    setStatus(QString());
+
+    // 5: the combos.
+    for (std::string_view model : protocol::combos::kWall) {
+        ui_->modelCombo->addItem(QString::fromUtf8(model.data(), static_cast<qsizetype>(model.size())));
+    }
+    ui_->modelCombo->setCurrentIndex(0);
+    for (int id = 1; id <= 25; ++id) ui_->monitorIdCombo->addItem(QString::number(id));
+    ui_->monitorIdCombo->setCurrentIndex(0);
+
+    // 6: the computer's own address into the IP address box; the result is not needed here.
+    setIpAddressText(targets::LookUpLocalAddress(localAddressLookup()).shown);
+
+    // 7: the tiling file, the grid and its captions.
+    LoadList();
+
+    // 8: the COM ports; the port starts closed.
+    com_.SearchPorts();
+    port_.close();
+}
+
+VideoWallPage::~VideoWallPage() {
+    port_.close();
+}
+
+void VideoWallPage::SetUpList() {
+    list_->setColumnCount(kColumnCount);
+    // Column 0 is "IP Address" in LAN mode; a page that starts in RS-232 mode shows "ID".
+    list_->setHorizontalHeaderLabels({lan_ ? wall_texts::kIpAddressHeading : QStringLiteral("ID"),
+                                      QStringLiteral("Model"), QStringLiteral("LINK"), QStringLiteral("Pos"),
+                                      QStringLiteral("ID")});
+    const int widths[kColumnCount] = {115, 85, 45, 45, 40};
+    for (int c = 0; c < kColumnCount; ++c) list_->setColumnWidth(c, widths[c]);
+    for (int c = 0; c < kColumnCount; ++c) {
+        list_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    list_->verticalHeader()->setVisible(false);
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+    list_->horizontalHeader()->setHighlightSections(false);
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    // The selected row stays marked while another control has the focus.
+    QPalette palette = list_->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    list_->setPalette(palette);
+}
+
+void VideoWallPage::SetUpControls() {
+    ui_->columnsEdit->setRange(kMatrixMin, kMatrixMax);
+    ui_->rowsEdit->setRange(kMatrixMin, kMatrixMax);
+    for (SpinEdit* gain : {ui_->redEdit, ui_->greenEdit, ui_->blueEdit}) gain->setRange(kGainMin, kGainMax);
+
+    // Binding order: the matrix, then the gains (the check boxes are read as they change).
+    intBindings_ = {
+        {ui_->columnsEdit, &Fields::columns, kMatrixMin, kMatrixMax, 0, true},
+        {ui_->rowsEdit, &Fields::rows, kMatrixMin, kMatrixMax, 0, true},
+        {ui_->redEdit, &Fields::red, kGainMin, kGainMax, 0, true},
+        {ui_->greenEdit, &Fields::green, kGainMin, kGainMax, 0, true},
+        {ui_->blueEdit, &Fields::blue, kGainMin, kGainMax, 0, true},
+    };
+
+    // Check boxes hold their field as they change, so showing the page never undoes a tick
+    // the operator made since the last read.
+    const auto bind = [this](QCheckBox* box, bool Fields::*field) {
+        fields_.*field = box->isChecked();
+        connect(box, &QCheckBox::toggled, this, [this, field](bool on) { fields_.*field = on; });
+    };
+    bind(ui_->enableWallCheck, &Fields::wallEnable);
+    bind(ui_->frameCompCheck, &Fields::frameComp);
+    bind(ui_->locationTestCheck, &Fields::locationTest);
+    bind(ui_->inSequenceCheck, &Fields::inSequence);
+    bind(ui_->lockModelCheck, &Fields::lockModel);
+    ui_->frameCompCheck->setVisible(false);
+
+    ui_->ipEdit->setAccessibleName(wall_texts::kIpAddressHeading);
+    ui_->txEdit->setAccessibleName(QStringLiteral("TX"));
+    ui_->portCombo->setInsertPolicy(QComboBox::NoInsert);
+}
+
+void VideoWallPage::ConnectButtons() {
+    const auto on = [this](QAbstractButton* button, auto handler) {
+        connect(button, &QAbstractButton::clicked, this, handler);
+    };
+    on(ui_->powerOnButton, [this] { SendPower(true); });
+    on(ui_->powerOffButton, [this] { SendPower(false); });
+    on(ui_->wallOnButton, [this] { SendWallMode(true); });
+    on(ui_->wallOffButton, [this] { SendWallMode(false); });
+    on(ui_->updateButton, [this] { SendWallSettings(); });
+    on(ui_->setButton, [this] {
+        RebuildGrid();
+        SetAllPositionsZero();
+    });
+    on(ui_->addDeviceButton, [this] { AddDevice(); });
+    on(ui_->removeDeviceButton, [this] { RemoveDevice(); });
+    on(ui_->loadListButton, [this] { LoadList(); });
+    on(ui_->saveListButton, [this] { SaveList(); });
+    on(ui_->lanRadio, [this] { SwitchToLan(); });
+    on(ui_->serialRadio, [this] { SwitchToSerial(); });
+    on(ui_->getGainButton, [this] { GetGains(); });
+    on(ui_->updateGainButton, [this] { UpdateGains(); });
+    on(ui_->comSearchButton, [this] { com_.SearchPorts(); });
+    on(ui_->openButton, [this] { com_.OpenPort(); });
+    on(ui_->closeButton, [this] { com_.ClosePort(); });
+    on(ui_->ipScanButton, [this] { emit ipScanRequested(); });
+    on(ui_->checkMonitorButton, [this] { emit checkMonitorRequested(); });
+    on(ui_->idSearchButton, [this] { emit idSearchRequested(); });
+}
+
+void VideoWallPage::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}
+
+// --- Data exchange ---------------------------------------------------------------------
+
+bool VideoWallPage::ReadInt(IntBinding& binding) {
+    bool ok = false;
+    const int value = binding.edit->text().trimmed().toInt(&ok, 10);
+    if (!ok) {
+        feedback_->message(wall_texts::kEnterInteger);
+    } else if (value < binding.minimum || value > binding.maximum) {
+        feedback_->message(wall_texts::EnterIntegerBetween(binding.minimum, binding.maximum));
+        ok = false;
+    }
+    if (!ok) {
+        // The next show puts the field's value back into the edit.
+        binding.stale = true;
+        binding.edit->setFocus();
+        binding.edit->selectAll();
+        return false;
+    }
+    fields_.*binding.field = value;
+    binding.shown = value;
+    return true;
+}
+
+bool VideoWallPage::readPage() {
+    for (IntBinding& binding : intBindings_) {
+        if (!ReadInt(binding)) return false;
+    }
+    return true;
+}
+
+void VideoWallPage::writeControls() {
+    // An edit is rewritten only when its field changed since it was last shown or read, so
+    // showing the page (every send does) never throws away what the operator is typing.
+    for (IntBinding& b : intBindings_) {
+        const int value = fields_.*b.field;
+        if (b.stale || value != b.shown) {
+            b.edit->setText(QString::number(value));
+            b.shown = value;
+            b.stale = false;
+        }
+    }
+    const auto show = [](QCheckBox* box, bool value) {
+        if (box->isChecked() != value) box->setChecked(value);
+    };
+    show(ui_->enableWallCheck, fields_.wallEnable);
+    show(ui_->frameCompCheck, fields_.frameComp);
+    show(ui_->locationTestCheck, fields_.locationTest);
+    show(ui_->inSequenceCheck, fields_.inSequence);
+    show(ui_->lockModelCheck, fields_.lockModel);
+    ui_->portNumberEdit->setText(QString::number(portNumber_));
+}
+
+// --- Target list -------------------------------------------------------------------------
+
+int VideoWallPage::rowCount() const { return list_->rowCount(); }
+
+int VideoWallPage::selectedRow() const {
+    int first = -1;
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
+        if (first < 0 || index.row() < first) first = index.row();
+    }
+    return first;
+}
+
+QString VideoWallPage::cellText(int row, int col) const {
+    const QTableWidgetItem* item = list_->item(row, col);
+    return item != nullptr ? item->text() : QString();
+}
+
+void VideoWallPage::setCellText(int row, int col, const QString& text) {
+    if (row < 0 || row >= list_->rowCount() || col < 0 || col >= kColumnCount) return;
+    QTableWidgetItem* item = list_->item(row, col);
+    if (item == nullptr) {
+        item = new QTableWidgetItem(text);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        list_->setItem(row, col, item);
+    } else {
+        item->setText(text);
+    }
+}
+
+void VideoWallPage::appendRow(const QString& key, const QString& model, const QString& link, const QString& pos,
+                              const QString& id) {
+    const int row = list_->rowCount();
+    list_->insertRow(row);
+    setCellText(row, kColAddress, key);
+    setCellText(row, kColModel, model);
+    setCellText(row, kColLink, link);
+    setCellText(row, kColPos, pos);
+    setCellText(row, kColId, id);
+}
+
+void VideoWallPage::removeAllRows() {
+    list_->clearSelection();
+    list_->setRowCount(0);
+}
+
+int VideoWallPage::FindRowByKey(const QString& key) const {
+    for (int row = 0; row < rowCount(); ++row) {
+        if (cellText(row, kColAddress) == key) return row;
+    }
+    return -1;
+}
+
+void VideoWallPage::setStatus(const QString& text) { ui_->statusLabel->setText(text); }
+
+void VideoWallPage::setTxText(const QString& text) { ui_->txEdit->setText(text); }
+
+QString VideoWallPage::txText() const { return ui_->txEdit->text(); }
+
+void VideoWallPage::focusTargetList() { list_->setFocus(); }
+
+bool VideoWallPage::lockModelTicked() const { return fields_.lockModel; }
+
+QString VideoWallPage::modelComboText() const { return ui_->modelCombo->currentText(); }
+
+QString VideoWallPage::ipAddressText() const { return ui_->ipEdit->text(); }
+
+void VideoWallPage::setIpAddressText(const QString& address) {
+    ui_->ipEdit->clear();
+    ui_->ipEdit->setAddress(address);
+}
+
+void VideoWallPage::setIpScanEnabled(bool enabled) { ui_->ipScanButton->setEnabled(enabled); }
+
+targets::LocalAddressLookup& VideoWallPage::localAddressLookup() {
+    if (env_.localAddress != nullptr) return *env_.localAddress;
+    if (!ownLookup_) ownLookup_ = std::make_unique<targets::SystemAddressLookup>();
+    return *ownLookup_;
+}
+
+void VideoWallPage::AddDevice() {
+    readPage();
+    QString key;
+    if (lan_) {
+        if (ui_->ipEdit->isBlank()) {
+            feedback_->message(wall_texts::kInputIpAddress);
+            return;
+        }
+        key = ui_->ipEdit->text();
+    } else {
+        key = EntryText(*ui_->monitorIdCombo);
+    }
+    if (FindRowByKey(key) >= 0) {
+        feedback_->message(lan_ ? wall_texts::IpExists(key) : wall_texts::IdExists(key));
+        return;
+    }
+    // A typed model name is taken as typed: the wall accepts models the combo does not list.
+    QString model = ui_->modelCombo->currentText().trimmed();
+    if (model.isEmpty()) model = ui_->modelCombo->itemText(ui_->modelCombo->currentIndex());
+    const QString id = EntryText(*ui_->monitorIdCombo);
+    if (lan_) {
+        appendRow(key, model, QStringLiteral("0"), QString(), id);
+    } else {
+        appendRow(key, model, QString(), fields_.inSequence ? key : QStringLiteral("0"), id);
+    }
+}
+
+void VideoWallPage::RemoveDevice() {
+    if (rowCount() == 0) {
+        feedback_->message(wall_texts::kLoadOrInputData);
+        return;
+    }
+    const int row = selectedRow();
+    if (row < 0) {
+        feedback_->message(wall_texts::kSelectDeleteItem);
+        return;
+    }
+    list_->removeRow(row);
+}
+
+// --- Interface ---------------------------------------------------------------------------
+
+void VideoWallPage::SetFirstColumn(const QString& heading, int width) {
+    list_->horizontalHeaderItem(kColAddress)->setText(heading);
+    list_->setColumnWidth(kColAddress, width);
+}
+
+void VideoWallPage::SwitchToLan() {
+    if (lan_) return;
+    lan_ = true;
+    ui_->ipEdit->setEnabled(true);
+    ui_->ipScanButton->setEnabled(true);
+    ui_->lockModelCheck->setEnabled(true);
+    for (QWidget* w : {static_cast<QWidget*>(ui_->comSearchButton), static_cast<QWidget*>(ui_->openButton),
+                       static_cast<QWidget*>(ui_->closeButton), static_cast<QWidget*>(ui_->portCombo),
+                       static_cast<QWidget*>(ui_->portNumberEdit), static_cast<QWidget*>(ui_->inSequenceCheck),
+                       static_cast<QWidget*>(ui_->checkMonitorButton), static_cast<QWidget*>(ui_->idSearchButton)}) {
+        w->setEnabled(false);
+    }
+    SetFirstColumn(wall_texts::kIpAddressHeading, 115);
+    writeControls();
+    LoadList();
+}
+
+void VideoWallPage::SwitchToSerial() {
+    if (!lan_) return;
+    lan_ = false;
+    ui_->ipEdit->setEnabled(false);
+    ui_->ipScanButton->setEnabled(false);
+    ui_->lockModelCheck->setEnabled(false);
+    for (QWidget* w : {static_cast<QWidget*>(ui_->comSearchButton), static_cast<QWidget*>(ui_->openButton),
+                       static_cast<QWidget*>(ui_->closeButton), static_cast<QWidget*>(ui_->portCombo),
+                       static_cast<QWidget*>(ui_->portNumberEdit), static_cast<QWidget*>(ui_->inSequenceCheck)}) {
+        w->setEnabled(true);
+    }
+    // Open, Close, the port Search, Check Monitor and the ID Search follow the port.
+    com_.ApplyPortState();
+    SetFirstColumn(wall_texts::kIdHeading, 100);
+    writeControls();
+    LoadList();
+}
+
+// --- COM port box ------------------------------------------------------------------------
+
+void VideoWallPage::setPortEntries(const QStringList& entries) {
+    ui_->portCombo->clear();
+    ui_->portCombo->addItems(entries);
+    ui_->portCombo->setCurrentIndex(0);
+}
+
+QString VideoWallPage::portText() const { return ui_->portCombo->currentText(); }
+
+void VideoWallPage::setPortNumber(int number) { portNumber_ = number; }
+
+void VideoWallPage::setOpenEnabled(bool enabled) { ui_->openButton->setEnabled(enabled); }
+
+void VideoWallPage::setCloseEnabled(bool enabled) { ui_->closeButton->setEnabled(enabled); }
+
+void VideoWallPage::setSearchEnabled(bool enabled) { ui_->comSearchButton->setEnabled(enabled); }
+
+void VideoWallPage::setCheckMonitorEnabled(bool enabled) { ui_->checkMonitorButton->setEnabled(enabled); }
+
+void VideoWallPage::setIdSearchEnabled(bool enabled) { ui_->idSearchButton->setEnabled(enabled); }
+
+}  // namespace dravik::pages

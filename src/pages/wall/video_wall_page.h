@@ -1,0 +1,216 @@
+// The "Tilvane" tab: the video wall's target list, matrix, position grid and colour gains.
+// The page is the exchange context of its own sends (target rows, status line, TX box, frame
+// and reply buffers, COM port) and the view of its own "COM Port Settings" box.
+#pragma once
+
+#include "pages/page_environment.h"
+#include "protocol/frame.h"
+#include "transport/com_port.h"
+#include "transport/exchange_context.h"
+#include "transport/serial_port.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QTableWidget;
+
+namespace Ui { class VideoWallPage; }
+namespace dravik::controls { class HoverButton; }
+namespace dravik::targets { class LocalAddressLookup; }
+
+namespace dravik::pages {
+
+class SpinEdit;
+
+class VideoWallPage : public QWidget,
+                      public transport::ExchangeContext,
+                      public transport::ComPortView {
+    Q_OBJECT
+public:
+    // The grid's top left corner in page coordinates and the side it may take at most.
+    static constexpr int kGridLeft = 720;
+    static constexpr int kGridTop = 106;
+    static constexpr int kGridSide = 400;
+    // Matrix sizes the page accepts; the grid never has more than 5 x 5 cells.
+    static constexpr int kMatrixMin = 1;
+    static constexpr int kMatrixMax = 5;
+    // Grid buttons carry the identifiers 10001, 10002, ...
+    static constexpr int kFirstGridId = 10001;
+
+    explicit VideoWallPage(const PageEnvironment& env, QWidget* parent = nullptr);
+    ~VideoWallPage() override;
+
+    // --- Position grid and tiling file -------------------------------------------------
+    // Lays the grid out again from the matrix fields (read from the page first). Also the
+    // LAN scan calls it when a scan starts.
+    void RebuildGrid();
+    // Writes each row's column 0 text on the button its "Pos" names.
+    void LabelGrid();
+    // Loads the tiling file of the current interface (or "MO_IP.log"), then rebuilds and
+    // labels the grid.
+    void LoadList();
+    void SaveList();
+    int gridColumns() const { return gridColumns_; }
+    int gridRows() const { return gridRows_; }
+    // The buttons of the current grid, position 1 first.
+    std::vector<controls::HoverButton*> gridButtons() const;
+
+    // --- What discovery (LAN scan, serial ID search, monitor check) uses -----------------
+    // Appends a row of five cells: column 0, model, LINK, Pos, ID.
+    void appendRow(const QString& key, const QString& model, const QString& link, const QString& pos,
+                   const QString& id);
+    void removeAllRows();
+    bool lockModelTicked() const;
+    // The model combo's text (the selected entry, or what the operator typed there).
+    QString modelComboText() const;
+    QString ipAddressText() const;
+    void setIpAddressText(const QString& address);
+    void setIpScanEnabled(bool enabled);
+    targets::LocalAddressLookup& localAddressLookup();
+    transport::ComPortController& comPort() { return com_; }
+
+    // --- Page data exchange ----------------------------------------------------------------
+    // Reads the controls into the page's fields in binding order. Stops at the first field
+    // that holds no acceptable integer, with its message and the focus on it; the fields read
+    // so far keep their new values, the rest their old ones. True when every field was read.
+    bool readPage();
+
+    // Page fields (read by readPage, shown by writeControls).
+    int matrixColumns() const { return fields_.columns; }
+    int matrixRows() const { return fields_.rows; }
+    int redGain() const { return fields_.red; }
+    int greenGain() const { return fields_.green; }
+    int blueGain() const { return fields_.blue; }
+    bool frameCompensation() const { return fields_.frameComp; }
+
+    // --- transport::ExchangeContext --------------------------------------------------------
+    bool lanMode() const override { return lan_; }
+    int rowCount() const override;
+    int selectedRow() const override;
+    QString cellText(int row, int col) const override;
+    void setCellText(int row, int col, const QString& text) override;
+    void setStatus(const QString& text) override;
+    void setTxText(const QString& text) override;
+    QString txText() const override;
+    void setRxText(const QString&) override {}  // this page has no receive box
+    bool showFlag() const override { return true; }  // this page always echoes
+    void writeControls() override;
+    void focusTargetList() override;
+    void setMessageLine(const QString&) override {}  // nor a message line
+    transport::Feedback& feedback() override { return *feedback_; }
+    protocol::Frame& frameBuffer() override { return frame_; }
+    transport::ReplyBuffer& replyBuffer() override { return reply_; }
+    transport::SerialPort& serialPort() override { return port_; }
+    // The page's one decoder: a gain reply sets the three gains.
+    bool decodeReply(const QString& model) override;
+
+    // --- transport::ComPortView ------------------------------------------------------------
+    void setPortEntries(const QStringList& entries) override;
+    QString portText() const override;
+    void setPortNumber(int number) override;
+    void setOpenEnabled(bool enabled) override;
+    void setCloseEnabled(bool enabled) override;
+    void setSearchEnabled(bool enabled) override;
+    void setCheckMonitorEnabled(bool enabled) override;
+    void setIdSearchEnabled(bool enabled) override;
+    void readControls() override { readPage(); }
+
+signals:
+    // Hooks for discovery, which does the work behind these buttons and connects here.
+    void ipScanRequested();         // "IP Scan" (1155)
+    void checkMonitorRequested();   // "Check Monitor" (1186)
+    void idSearchRequested();       // the monitor ID "Search" (1188)
+
+protected:
+    // Enter and Esc never close anything from inside a page.
+    void keyPressEvent(QKeyEvent* event) override;
+    // Left-button presses on the grid buttons place rows or run the location test.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Fields bound to the edits and check boxes.
+    struct Fields {
+        int columns = 1;
+        int rows = 1;
+        bool wallEnable = true;
+        bool frameComp = true;
+        bool locationTest = false;
+        bool inSequence = true;
+        bool lockModel = false;
+        int red = 128;
+        int green = 128;
+        int blue = 128;
+    };
+    // An integer edit, its field, its accepted range and what it showed last.
+    struct IntBinding {
+        SpinEdit* edit;
+        int Fields::*field;
+        int minimum;
+        int maximum;
+        int shown;
+        bool stale;  // the edit must be rewritten at the next show
+    };
+
+    void SetUpControls();
+    void SetUpList();
+    void ConnectButtons();
+    bool ReadInt(IntBinding& binding);
+
+    // Commands (video_wall_commands.cpp).
+    void SendPower(bool on);
+    void SendWallMode(bool on);
+    void SendWallSettings();
+
+    // Rows and interface (video_wall_page.cpp).
+    void AddDevice();
+    void RemoveDevice();
+    void SwitchToLan();
+    void SwitchToSerial();
+    void SetFirstColumn(const QString& heading, int width);
+    int FindRowByKey(const QString& key) const;
+
+    // Grid and tiling files (video_wall_tiling.cpp).
+    void ClearGrid();
+    void SetAllPositionsZero();
+    void GridPressed(int index);
+    void PlaceRowLan(int row, int index, const QString& caption);
+    void PlaceRowSerial(int row, int index, const QString& caption, int considered);
+    void LocationTestLan(const QString& caption);
+    void LocationTestSerial(const QString& caption);
+    bool LoadFile(const QString& name, bool withPositions);
+    controls::HoverButton* gridButton(int index) const;
+
+    // Colour gains (video_wall_gains.cpp).
+    void GetGains();
+    void GetGainsLan(int row);
+    void GetGainsSerial(int row);
+    void UpdateGains();
+    void DecodeGains();
+
+    std::unique_ptr<Ui::VideoWallPage> ui_;
+    PageEnvironment env_;
+    std::unique_ptr<transport::Feedback> ownFeedback_;
+    std::unique_ptr<targets::LocalAddressLookup> ownLookup_;
+    transport::Feedback* feedback_ = nullptr;
+    QTableWidget* list_ = nullptr;
+
+    bool lan_ = true;
+    Fields fields_;
+    std::vector<IntBinding> intBindings_;
+    int portNumber_ = 0;
+
+    transport::SerialPort port_;
+    transport::ComPortController com_;
+    protocol::Frame frame_;
+    transport::ReplyBuffer reply_;
+
+    std::vector<controls::HoverButton*> grid_;
+    int gridColumns_ = 0;
+    int gridRows_ = 0;
+    bool inGridPress_ = false;
+};
+
+}  // namespace dravik::pages
