@@ -3,12 +3,10 @@
 // and the colour gains live in the other video_wall_*.cpp files.
 #include "pages/wall/video_wall_page.h"
 
-#include "controls/hover_button.h"
 #include "controls/ipv4_edit.h"
 #include "pages/wall/spin_edit.h"
 #include "pages/wall/wall_texts.h"
 #include "protocol/models.h"
-#include "protocol/wall.h"
 #include "targets/local_address.h"
 #include "ui_video_wall_page.h"
 
@@ -111,6 +109,8 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
 }
 
 VideoWallPage::~VideoWallPage() {
+    // The grid buttons report to this page; they go while it is still whole.
+    ClearGrid();
     port_.close();
 }
 

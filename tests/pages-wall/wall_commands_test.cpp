@@ -1,0 +1,129 @@
+// Power, wall on/off and wall settings as the displays receive them, over LAN and RS-232.
+#include "wall_fixture.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace dravik::pages::testing {
+namespace {
+
+using WallCommands = WallPageTest;
+
+// Data bytes 8..11 (E F P M) of the last frame a display received.
+std::string LastSettings(const sim::LanDisplay& d) {
+    const auto frames = Frames(d);
+    return frames.empty() ? "none" : frames.back().substr(24, 11);
+}
+
+TEST_F(WallCommands, UpdateSendsEachRowItsPositionAndMatrixByte) {
+    auto q = StartDisplay("127.0.7.1", "KA-55Q");
+    auto plain = StartDisplay("127.0.7.2", "KA-55");
+    auto empty = StartDisplay("127.0.7.3", "KC-46D");
+    MakePage();
+    page().appendRow("127.0.7.1", "KA-55Q", "0", "4", "2");
+    page().appendRow("127.0.7.2", "KA-55", "0", "", "3");
+    page().appendRow("127.0.7.3", "", "0", "1", "4");  // an empty model counts as base 10
+    Select(1);  // "Update" goes to every row whatever is selected
+
+    const struct {
+        int columns, rows;
+        bool enable;
+        const char *q, *plain, *empty;
+    } cases[] = {
+        {3, 2, true, "01 01 04 12", "01 01 00 0D", "01 01 01 0D"},
+        {2, 2, true, "01 01 04 11", "01 01 00 0C", "01 01 01 0C"},
+        {5, 5, true, "01 01 04 41", "01 01 00 2D", "01 01 01 2D"},
+        {1, 1, false, "00 01 04 01", "00 01 00 01", "00 01 01 01"},
+    };
+    for (const auto& c : cases) {
+        SetMatrix(c.columns, c.rows);
+        Child<QCheckBox>("enableWallCheck")->setChecked(c.enable);
+        Click(1061);
+        EXPECT_EQ(LastSettings(*q), c.q) << c.columns << 'x' << c.rows;
+        EXPECT_EQ(LastSettings(*plain), c.plain) << c.columns << 'x' << c.rows;
+        EXPECT_EQ(LastSettings(*empty), c.empty) << c.columns << 'x' << c.rows;
+    }
+    EXPECT_EQ(Frames(*q).front(), "A6 02 00 00 00 07 01 22 01 01 04 12 96");
+    // The TX box shows the last frame as it went out, ending with a blank.
+    EXPECT_EQ(Child<QLineEdit>("txEdit")->text(), QString::fromStdString(Frames(*empty).back()) + ' ');
+    EXPECT_EQ(Column(2), (QStringList{"Y", "Y", "Y"}));
+    EXPECT_TRUE(feedback_.messages.isEmpty());
+}
+
+TEST_F(WallCommands, PowerGoesToTheSelectedRowWallModeToAll) {
+    std::vector<std::unique_ptr<sim::LanDisplay>> d;
+    for (int i = 0; i < 4; ++i) d.push_back(StartDisplay("127.0.7." + std::to_string(11 + i)));
+    MakePage();
+    const char* ids[] = {"0", "26", "", "7"};
+    for (int i = 0; i < 4; ++i) page().appendRow(QString("127.0.7.%1").arg(11 + i), "KA-55", "0", "", ids[i]);
+    page().appendRow("127.0.7.15", "KA-55", "0", "", "1");  // nobody there
+
+    Click(1027);  // power off, no selection: every row
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Frames(*d[i]), std::vector<std::string>{"A6 01 00 00 00 04 01 18 01 BB"});
+    EXPECT_EQ(Frames(*d[3]), std::vector<std::string>{"A6 07 00 00 00 04 01 18 01 BD"});
+    EXPECT_EQ(Column(2), (QStringList{"Y", "Y", "Y", "Y", "N"}));
+
+    for (auto& display : d) display->clearLog();
+    Select(3);
+    Click(1026);  // power on: only the selected row
+    EXPECT_EQ(Frames(*d[3]), std::vector<std::string>{"A6 07 00 00 00 04 01 18 02 BE"});
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Frames(*d[i]).empty());
+
+    Click(1056);  // wall on with a row selected: still every row
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Frames(*d[i]).back(), "A6 01 00 00 00 07 01 22 01 02 00 00 80");
+    EXPECT_EQ(Frames(*d[3]).back(), "A6 07 00 00 00 07 01 22 01 02 00 00 86");
+    EXPECT_EQ(feedback_.beeps, 0);
+}
+
+TEST_F(WallCommands, EmptyListOnlyBeeps) {
+    MakePage();
+    for (int id : {1026, 1027, 1056, 1057, 1061}) {
+        const int before = feedback_.beeps;
+        Click(id);
+        EXPECT_EQ(feedback_.beeps, before + 1) << id;
+    }
+    EXPECT_TRUE(feedback_.messages.isEmpty());
+}
+
+TEST_F(WallCommands, SerialPortClosedStopsAtOnce) {
+    MakePage();
+    Click(1137);
+    for (int i = 1; i <= 5; ++i) page().appendRow(QString::number(i), "KA-55", "", "0", QString::number(i));
+    for (int id : {1026, 1057, 1061}) {
+        feedback_.clear();
+        Click(id);
+        EXPECT_EQ(feedback_.messages, QStringList{"COM Port Closed "}) << id;
+        EXPECT_EQ(Child<QLabel>("statusLabel")->text(), "Send.....");
+    }
+}
+
+TEST_F(WallCommands, SerialRowsInOrderAndNoSecondLoopDuringTheWaits) {
+    auto line = StartLine({1, 2});
+    MakePage({QString::fromStdString(line->devicePath())});
+    OpenSerial(*line);
+    for (const char* id : {"1", "2", "30"}) page().appendRow(id, "KA-55", "", "0", id);
+
+    // Presses that arrive while the loop waits between rows: they must not rebuild the frame
+    // or start a loop of their own.
+    QTimer::singleShot(100, &page(), [this] {
+        Click(1027);
+        Click(1061);
+    });
+    Click(1026);
+    ASSERT_TRUE(line->waitForLog(3, 2s));
+    QTest::qWait(300);
+    EXPECT_EQ(Frames(*line), (std::vector<std::string>{"A6 01 00 00 00 04 01 18 02 B8",
+                                                        "A6 02 00 00 00 04 01 18 02 BB",
+                                                        "A6 01 00 00 00 04 01 18 02 B8"}));
+    // Afterwards the page takes commands again; a selected row gets the power frame alone.
+    line->clearLog();
+    Select(1);
+    Click(1027);
+    ASSERT_TRUE(line->waitForLog(1, 2s));
+    EXPECT_EQ(Frames(*line), std::vector<std::string>{"A6 02 00 00 00 04 01 18 01 B8"});
+    EXPECT_TRUE(feedback_.messages.isEmpty());
+}
+
+}  // namespace
+}  // namespace dravik::pages::testing
