@@ -1,6 +1,7 @@
 // What a probe needs from the system: a presence test and an identity connection.
 // The scan engine sees only these interfaces; tests inject their own answers, and
-// another platform can bring its own sockets.
+// another platform can bring its own sockets. Every call returns soon after the stop
+// signal it is given is raised: closing a page joins the probes.
 #pragma once
 
 #include "discovery/stop_signal.h"

@@ -145,12 +145,6 @@ void JoinAll(ScanRun& run) {
     run.probes.clear();
 }
 
-void DetachAll(ScanRun& run) {
-    if (run.scanThread.joinable()) run.scanThread.detach();
-    for (auto& slot : run.probes)
-        if (slot->thread.joinable()) slot->thread.detach();
-}
-
 }  // namespace
 
 LanScanner::LanScanner(ScanSink& sink, ScanBackends backends, ScanOptions options)
@@ -182,9 +176,16 @@ LanScanner::~LanScanner() {
         for (auto& run : runs_) JoinAll(*run);
     } else {
         // Destroyed from inside a notification: the probe that sent it waits for the call
-        // on our stack, so it cannot be joined here. Every thread holds what it uses.
+        // on our stack, so it cannot be joined here. A helper thread joins the scan's
+        // threads once that call returns; every thread holds what it uses.
         relay_.release()->deleteLater();
-        for (auto& run : runs_) DetachAll(*run);
+        for (auto& run : runs_) {
+            try {
+                std::thread([run] { JoinAll(*run); }).detach();
+            } catch (const std::system_error&) {
+                new std::shared_ptr<ScanRun>(run);  // never freed: a leak rather than a crash
+            }
+        }
     }
 }
 

@@ -31,7 +31,8 @@ public:
 // Owned by a page; used only from the thread that created it, which must run a Qt event
 // loop for the notifications to arrive. Destroying it cancels its scans and joins their
 // threads (bounded: every wait of a probe checks the stop flag at least every 50 ms).
-// Do not destroy it from inside one of its own notifications.
+// Destroying it from inside one of its own notifications is safe too: its threads are
+// then joined by a helper thread once that notification returns.
 class LanScanner {
 public:
     LanScanner(ScanSink& sink, ScanBackends backends, ScanOptions options = {});

@@ -7,7 +7,7 @@
 
 namespace dravik::discovery {
 
-// The three notifications a scan gives its page (the numbers are the old message ids).
+// The three notifications a scan gives its page, by their window message numbers.
 enum ScanMessage : int {
     WM_SCAN_RESULT = 0x0A02,    // a display was found; the probe waits until the page is done
     WM_SCAN_ERROR = 0x0A03,     // a probe failed; posted, nobody waits

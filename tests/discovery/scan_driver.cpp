@@ -7,7 +7,8 @@
 //   dravik-scan-driver --presence ADDRESS [--icmp ...] [--echo-timeout MS]
 //
 // Output: "RESULT<TAB>address<TAB>model<TAB>id", "ERROR", "FINISHED", then
-// "STATS elapsed_ms=N peak_threads=N peak_rss_kb=N". Exit 0 after FINISHED, 2 at the
+// "STATS elapsed_ms=N shutdown_ms=N peak_threads=N peak_rss_kb=N" (press to "finished",
+// closing the scanner, most threads seen, peak resident memory). Exit 0 after FINISHED, 2 at the
 // deadline, 3 when every probe failed, 4 when refused, 64 on a usage error.
 #include "discovery/lan_scanner.h"
 #include "discovery/linux_presence.h"
@@ -136,6 +137,7 @@ int main(int argc, char** argv) {
     int exitCode = 2;
     const auto started = std::chrono::steady_clock::now();
     long elapsedMs = 0;
+    auto closing = started;
     {
         LanScanner scanner(sink, {std::make_shared<LinuxPresenceProbe>(kind), std::make_shared<TcpIdentityClient>()},
                            options);
@@ -158,8 +160,11 @@ int main(int argc, char** argv) {
         });
         if (!scanner.Start(local)) return Usage();
         app.exec();
-    }
-    std::printf("STATS elapsed_ms=%ld peak_threads=%ld peak_rss_kb=%ld\n", elapsedMs, peakThreads,
-                StatusField("VmHWM:"));
+        peakThreads = std::max(peakThreads, StatusField("Threads:"));
+        closing = std::chrono::steady_clock::now();
+    }  // the scanner cancels and joins whatever still runs
+    const auto shutdownMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - closing);
+    std::printf("STATS elapsed_ms=%ld shutdown_ms=%ld peak_threads=%ld peak_rss_kb=%ld\n", elapsedMs,
+                static_cast<long>(shutdownMs.count()), peakThreads, StatusField("VmHWM:"));
     return exitCode;
 }

@@ -67,11 +67,6 @@ TEST(PageFilters, LockModelAndWallModels) {
     for (auto model : kWallScanModels) EXPECT_TRUE(IsWallScanModel(model)) << model;
 }
 
-TEST(PageFilters, RowCells) {
-    const auto cells = ScanRowCells({"10.0.0.5", "unknow", 3});
-    EXPECT_EQ(cells, (std::array<std::string, 5>{"10.0.0.5", "unknow", "Y", "0", "3"}));
-}
-
 TEST(Icmp, EchoRequestLayoutAndChecksum) {
     const auto packet = BuildEchoRequest(0x1234, 1);
     EXPECT_EQ(packet[0], 8);
@@ -155,12 +150,9 @@ TEST(Icmp, RandomDatagramsNeverReadPastTheEnd) {
         Bytes d(rng() % 80);
         for (auto& b : d) b = static_cast<std::uint8_t>(rng());
         if (!d.empty() && (i & 1)) d[0] = static_cast<std::uint8_t>(0x40 | (rng() & 0x0F));
-        // Exact-size heap copies so the sanitizer sees any read past the end.
-        auto* copy = new std::uint8_t[d.size() + 1];
-        std::memcpy(copy, d.data(), d.size());
-        (void)IsEchoReplyFromRaw({copy, d.size()}, 0, 0);
-        (void)IsEchoReplyFromPing({copy, d.size()}, 0, 0);
-        delete[] copy;
+        // The vector's buffer is exactly its size: the sanitizer sees any read past the end.
+        (void)IsEchoReplyFromRaw(d, 0, 0);
+        (void)IsEchoReplyFromPing(d, 0, 0);
     }
 }
 
