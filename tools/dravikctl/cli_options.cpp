@@ -1,0 +1,502 @@
+#include "dravikctl/cli_options.h"
+
+#include "dravikctl/command_table.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <string_view>
+
+namespace dravik::ctl {
+
+namespace {
+
+enum SubMask : unsigned {
+    kFrame = 1u << 0,
+    kSend = 1u << 1,
+    kQuery = 1u << 2,
+    kRaw = 1u << 3,
+    kTargets = kSend | kQuery | kRaw,
+    kAll = kFrame | kTargets,
+};
+
+enum class Opt {
+    Help, Verbose, Json, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
+    Level, KeyLock, IrLock, Matrix, Enable, FrameComp, Rgb,
+};
+
+struct OptionDef {
+    Opt opt;
+    std::string_view name;
+    char shortName;
+    bool takesValue;
+    unsigned where;
+};
+
+constexpr OptionDef kOptions[] = {
+    {Opt::Help, "help", 'h', false, kAll},
+    {Opt::Verbose, "verbose", 'v', false, kTargets},
+    {Opt::Json, "json", 0, false, kTargets},
+    {Opt::Parallel, "parallel", 0, true, kTargets},
+    {Opt::Ip, "ip", 0, true, kTargets},
+    {Opt::Serial, "serial", 0, true, kTargets},
+    {Opt::List, "list", 0, true, kTargets},
+    {Opt::Mode, "mode", 0, true, kTargets},
+    {Opt::Device, "device", 0, true, kTargets},
+    {Opt::Model, "model", 0, true, kAll},
+    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery},
+    {Opt::Pos, "pos", 0, true, kFrame | kSend},
+    {Opt::Level, "level", 0, true, kFrame | kSend},
+    {Opt::KeyLock, "key-lock", 0, true, kFrame | kSend},
+    {Opt::IrLock, "ir-lock", 0, true, kFrame | kSend},
+    {Opt::Matrix, "matrix", 0, true, kFrame | kSend},
+    {Opt::Enable, "enable", 0, true, kFrame | kSend},
+    {Opt::FrameComp, "frame-comp", 0, true, kFrame | kSend},
+    {Opt::Rgb, "rgb", 0, true, kFrame | kSend},
+};
+
+constexpr int kMaxParallel = 256;
+
+unsigned MaskOf(Subcommand s) {
+    switch (s) {
+        case Subcommand::Frame: return kFrame;
+        case Subcommand::Send: return kSend;
+        case Subcommand::Query: return kQuery;
+        case Subcommand::Raw: return kRaw;
+        case Subcommand::None: break;
+    }
+    return 0;
+}
+
+std::optional<Subcommand> SubcommandFromName(std::string_view name) {
+    if (name == "frame") return Subcommand::Frame;
+    if (name == "send") return Subcommand::Send;
+    if (name == "query") return Subcommand::Query;
+    if (name == "raw") return Subcommand::Raw;
+    return std::nullopt;
+}
+
+bool ParseInt(std::string_view text, int lo, int hi, int& out) {
+    int v = 0;
+    const char* end = text.data() + text.size();
+    const char* begin = text.data();
+    if (!text.empty() && text.front() == '+') ++begin;
+    const auto [ptr, ec] = std::from_chars(begin, end, v);
+    if (text.empty() || ec != std::errc() || ptr != end || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+std::optional<bool> ParseSwitch(std::string_view text) {
+    if (text == "on" || text == "yes" || text == "1") return true;
+    if (text == "off" || text == "no" || text == "0") return false;
+    return std::nullopt;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char sep) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const auto at = text.find(sep);
+        parts.push_back(text.substr(0, at));
+        if (at == std::string_view::npos) return parts;
+        text.remove_prefix(at + 1);
+    }
+}
+
+// Values are shown back in messages; keep a hostile argument from flooding the line.
+std::string Quote(std::string_view text) {
+    constexpr std::size_t kMax = 60;
+    std::string s = "'";
+    for (char c : text.substr(0, kMax)) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    if (text.size() > kMax) s += "...";
+    return s + "'";
+}
+
+class Parser {
+public:
+    explicit Parser(std::span<const std::string> args) : args_(args) {}
+
+    ParseResult run() {
+        ParseResult r;
+        if (args_.empty()) return fail("no subcommand (frame, send, query or raw); see 'dravikctl --help'");
+        std::size_t i = 0;
+        // Options before the subcommand: only help.
+        const std::string_view first = args_[0];
+        if (first == "-h" || first == "--help") {
+            r.ok = true;
+            r.options.help = true;
+            return r;
+        }
+        if (first == "help") {
+            r.ok = true;
+            r.options.help = true;
+            if (args_.size() > 1) {
+                const auto sub = SubcommandFromName(args_[1]);
+                if (!sub) return fail("unknown subcommand " + Quote(args_[1]) + "; see 'dravikctl --help'");
+                r.options.subcommand = *sub;
+            }
+            return r;
+        }
+        const auto sub = SubcommandFromName(first);
+        if (!sub) {
+            if (!first.empty() && first[0] == '-') return fail("the subcommand comes first; see 'dravikctl --help'");
+            return fail("unknown subcommand " + Quote(first) + "; see 'dravikctl --help'");
+        }
+        opts_.subcommand = *sub;
+        ++i;
+
+        bool operandsOnly = false;
+        while (i < args_.size()) {
+            const std::string& arg = args_[i++];
+            if (operandsOnly || arg == "-" || arg.empty() || arg[0] != '-') {
+                opts_.operands.push_back(arg);
+                continue;
+            }
+            if (arg == "--") {
+                operandsOnly = true;
+                continue;
+            }
+            if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
+                std::string_view body = std::string_view(arg).substr(2);
+                std::optional<std::string> value;
+                if (const auto eq = body.find('='); eq != std::string_view::npos) {
+                    value = std::string(body.substr(eq + 1));
+                    body = body.substr(0, eq);
+                }
+                const OptionDef* def = findLong(body);
+                if (!def) return fail("unknown option --" + std::string(body.substr(0, 40)));
+                if (def->takesValue && !value) {
+                    if (i >= args_.size()) return fail("--" + std::string(def->name) + " needs a value");
+                    value = args_[i++];
+                }
+                if (!def->takesValue && value) return fail("--" + std::string(def->name) + " takes no value");
+                if (!apply(*def, value.value_or(std::string()))) return failed();
+                continue;
+            }
+            // Short options: single letters, which may be grouped (-vh).
+            for (std::size_t k = 1; k < arg.size(); ++k) {
+                const OptionDef* def = findShort(arg[k]);
+                if (!def) {
+                    if (std::isdigit(static_cast<unsigned char>(arg[k]))) {
+                        // A negative number (a level) given as an operand by mistake.
+                        return fail("unexpected " + Quote(arg) + "; values follow their option, as in --level -1");
+                    }
+                    return fail(std::string("unknown option -") + arg[k]);
+                }
+                if (!apply(*def, std::string())) return failed();
+            }
+        }
+        r.ok = true;
+        r.options = std::move(opts_);
+        return r;
+    }
+
+private:
+    ParseResult fail(std::string message) {
+        ParseResult r;
+        r.error = std::move(message);
+        return r;
+    }
+    ParseResult failed() { return fail(error_); }
+
+    const OptionDef* findLong(std::string_view name) const {
+        for (const auto& d : kOptions)
+            if (d.name == name) return &d;
+        return nullptr;
+    }
+    const OptionDef* findShort(char c) const {
+        for (const auto& d : kOptions)
+            if (d.shortName != 0 && d.shortName == c) return &d;
+        return nullptr;
+    }
+
+    bool error(std::string message) {
+        error_ = std::move(message);
+        return false;
+    }
+
+    // A value for the last --ip/--serial target, or the default before the first one.
+    std::optional<std::string>& targetField(std::optional<std::string> TargetOption::*field,
+                                            std::optional<std::string>& fallback) {
+        return opts_.targets.empty() ? fallback : opts_.targets.back().*field;
+    }
+
+    bool apply(const OptionDef& def, const std::string& value) {
+        const std::string name = "--" + std::string(def.name);
+        if ((def.where & MaskOf(opts_.subcommand)) == 0)
+            return error(name + " does not apply to '" + SubcommandName(opts_.subcommand) + "'");
+        switch (def.opt) {
+            case Opt::Help: opts_.help = true; return true;
+            case Opt::Verbose: opts_.verbose = true; return true;
+            case Opt::Json: opts_.json = true; return true;
+            case Opt::Parallel:
+                if (!ParseInt(value, 1, kMaxParallel, opts_.parallel))
+                    return error(name + " wants a number of displays from 1 to " + std::to_string(kMaxParallel) +
+                                 ", not " + Quote(value));
+                return true;
+            case Opt::Ip:
+            case Opt::Serial: {
+                if (value.empty()) return error(name + " needs a value");
+                TargetOption t;
+                t.serial = def.opt == Opt::Serial;
+                t.where = value;
+                if (!t.serial && !IsAddressText(value))
+                    return error(Quote(value) + " is not an IPv4 address or host name");
+                opts_.targets.push_back(std::move(t));
+                return true;
+            }
+            case Opt::List:
+                if (value.empty()) return error(name + " needs a file name");
+                opts_.lists.push_back({value});
+                return true;
+            case Opt::Mode:
+                if (value == "lan") {
+                    opts_.listMode = ListMode::Lan;
+                } else if (value == "serial") {
+                    opts_.listMode = ListMode::Serial;
+                } else {
+                    return error(name + " wants lan or serial, not " + Quote(value));
+                }
+                return true;
+            case Opt::Device:
+                if (value.empty()) return error(name + " needs a device path");
+                opts_.listDevice = value;
+                return true;
+            case Opt::Model: {
+                if (value.empty()) return error(name + " needs a model name");
+                auto& field = targetField(&TargetOption::model, opts_.model);
+                if (field) return error(name + " given twice for one target");
+                field = value;
+                return true;
+            }
+            case Opt::Id: {
+                int id = 0;
+                if (!ParseInt(value, 0, 255, id))
+                    return error(name + " wants a monitor ID from 0 to 255, not " + Quote(value));
+                auto& field = targetField(&TargetOption::id, opts_.id);
+                if (field) return error(name + " given twice for one target");
+                field = std::to_string(id);
+                return true;
+            }
+            case Opt::Pos: {
+                int pos = 0;
+                if (!ParseInt(value, 0, 25, pos))
+                    return error(name + " wants a wall position from 0 (none) to 25, not " + Quote(value));
+                auto& field = targetField(&TargetOption::pos, opts_.pos);
+                if (field) return error(name + " given twice for one target");
+                field = std::to_string(pos);
+                return true;
+            }
+            case Opt::Level: {
+                int level = 0;
+                if (!ParseInt(value, -2147483647 - 1, 2147483647, level))
+                    return error(name + " wants a whole number, not " + Quote(value));
+                opts_.level = level;
+                return true;
+            }
+            case Opt::KeyLock:
+            case Opt::IrLock:
+            case Opt::Enable:
+            case Opt::FrameComp: {
+                const auto on = ParseSwitch(value);
+                if (!on) return error(name + " wants on or off, not " + Quote(value));
+                if (def.opt == Opt::KeyLock) opts_.keyLock = on;
+                if (def.opt == Opt::IrLock) opts_.irLock = on;
+                if (def.opt == Opt::Enable) opts_.wallEnable = on;
+                if (def.opt == Opt::FrameComp) opts_.frameComp = on;
+                return true;
+            }
+            case Opt::Matrix: {
+                const auto parts = Split(value, 'x');
+                std::array<int, 2> m{};
+                if (parts.size() != 2 || !ParseInt(parts[0], 1, 5, m[0]) || !ParseInt(parts[1], 1, 5, m[1]))
+                    return error(name + " wants COLUMNSxROWS, each 1 to 5 (as 3x2), not " + Quote(value));
+                opts_.matrix = m;
+                return true;
+            }
+            case Opt::Rgb: {
+                const auto parts = Split(value, ',');
+                std::array<int, 3> g{};
+                bool ok = parts.size() == 3;
+                for (std::size_t k = 0; ok && k < 3; ++k) ok = ParseInt(parts[k], 0, 255, g[k]);
+                if (!ok) return error(name + " wants R,G,B, each 0 to 255 (as 255,0,128), not " + Quote(value));
+                opts_.rgb = g;
+                return true;
+            }
+        }
+        return error("unknown option " + name);
+    }
+
+    std::span<const std::string> args_;
+    Options opts_;
+    std::string error_;
+};
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(std::span<const std::string> args) { return Parser(args).run(); }
+
+bool IsAddressText(std::string_view text) {
+    if (text.empty() || text.size() > 253) return false;
+    const bool numeric = std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+    if (numeric) {
+        const auto parts = Split(text, '.');
+        if (parts.size() != 4) return false;
+        for (std::string_view p : parts) {
+            int v = 0;
+            if (p.empty() || p.size() > 3 || !AllDigits(p) || !ParseInt(p, 0, 255, v)) return false;
+        }
+        return true;
+    }
+    std::string_view name = text;
+    if (name.back() == '.') name.remove_suffix(1);
+    const auto labels = Split(name, '.');
+    for (std::string_view label : labels) {
+        if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+        for (char c : label) {
+            const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+            if (!ok) return false;
+        }
+    }
+    // "10.0.0" is a mistyped address, not a name: the last label of a name is never all digits.
+    return !AllDigits(labels.back());
+}
+
+const char* SubcommandName(Subcommand subcommand) {
+    switch (subcommand) {
+        case Subcommand::Frame: return "frame";
+        case Subcommand::Send: return "send";
+        case Subcommand::Query: return "query";
+        case Subcommand::Raw: return "raw";
+        case Subcommand::None: break;
+    }
+    return "dravikctl";
+}
+
+std::string MainUsage() {
+    return "Usage: dravikctl SUBCOMMAND [OPTIONS]\n"
+           "Sends the Dravik Command Tool's command frames to displays, for scripts.\n"
+           "\n"
+           "Subcommands:\n"
+           "  frame COMMAND  print the frame the tool sends to a model for COMMAND\n"
+           "  send COMMAND   send COMMAND to displays over the LAN or an RS-232 line\n"
+           "  query WHAT     read temperature, hours, backlight, video or gains\n"
+           "  raw FRAME      append the checksum to a hex frame and send it as it is\n"
+           "\n"
+           "Run 'dravikctl SUBCOMMAND --help' for the options of each.\n"
+           "\n"
+           "Exit status: 0 when every display was reached and did what was asked,\n"
+           "1 when any display failed (no connection, no reply, refused or silent),\n"
+           "2 for a usage error (then nothing is sent).\n";
+}
+
+namespace {
+
+const char* kTargetHelp =
+    "Displays:\n"
+    "  --ip ADDRESS       a display on the LAN (IPv4 address or host name, TCP port 5000)\n"
+    "  --serial DEVICE    a display on an RS-232 line (9600 8N1), e.g. /dev/ttyUSB0\n"
+    "  --model MODEL      the display's model (as the tool lists it, e.g. KA-55Q)\n"
+    "  --id N             the display's monitor ID, 0..255 (default 1)\n"
+    "                     --model and --id after --ip/--serial belong to that display;\n"
+    "                     before the first one they apply to every display\n"
+    "  --list FILE        the displays of a list or tiling file of the tool (MO_IP.log,\n"
+    "                     MO_ID.log, MO_Tiling.log, MO_TilingR.log); repeatable\n"
+    "  --mode lan|serial  the interface of list files whose name does not tell it\n"
+    "  --device DEVICE    the RS-232 line of the displays of a serial list file\n"
+    "\n"
+    "Output:\n"
+    "  --json             one JSON object per display and line\n"
+    "  -v, --verbose      also every frame sent (TX) and every byte received (RX), in hex\n"
+    "  --parallel N       up to N LAN displays at once (each display one exchange at a\n"
+    "                     time); the default addresses them one after the other, and an\n"
+    "                     RS-232 line is always walked one display after the other\n"
+    "  -h, --help         this text\n";
+
+const char* kLevelHelp =
+    "Values:\n"
+    "  --level N          backlight, brightness or volume level (sent as its low 8 bits;\n"
+    "                     volume is capped for the models whose frame caps it)\n"
+    "  --key-lock on|off, --ir-lock on|off\n"
+    "                     the lock check boxes; the lock-bits and either-lock frames carry\n"
+    "                     both, so give both for those models (the one not given is off)\n"
+    "  --matrix CxR       wall columns and rows, 1..5 each (default 1x1, or the header of\n"
+    "                     a tiling file)\n"
+    "  --pos P            the display's wall position, 1..25 (0: none)\n"
+    "  --enable on|off    wall enable (default on)\n"
+    "  --frame-comp on|off  frame compensation (default on, or the tiling file's)\n"
+    "  --rgb R,G,B        colour gains, 0..255 each\n";
+
+// Every command with what it sends, from the command table itself.
+std::string CommandTable() {
+    std::string text = "Commands:\n";
+    for (const CommandEntry& c : AllCommands()) {
+        std::string name(c.name);
+        name.resize(std::max<std::size_t>(name.size(), 16), ' ');
+        text += "  " + name + std::string(c.summary) + "\n";
+    }
+    return text;
+}
+
+std::string CommandList() {
+    return "Commands:\n"
+           "  remote keys  power menu input vol-up vol-down mute up down left right ok\n"
+           "               return info\n"
+           "  power        on off\n"
+           "  inputs       hdmi1 hdmi2 displayport dvi vga usb cms custom media-player ops\n"
+           "  levels       backlight brightness volume key-lock ir-lock\n"
+           "  service      reset\n"
+           "  wall         wall-on wall-off wall-settings gains\n"
+           "  queries      temperature hours backlight-query video (frame only; use 'query')\n";
+}
+
+}  // namespace
+
+std::string SubcommandUsage(Subcommand subcommand) {
+    switch (subcommand) {
+        case Subcommand::Frame:
+            return "Usage: dravikctl frame COMMAND [--model MODEL] [--id N] [VALUES]\n"
+                   "Prints the frame the tool sends to a display of MODEL for COMMAND, as the TX\n"
+                   "box shows it, or the refusal text, or that the model gets no frame (silent).\n"
+                   "brightness prints the video-parameters query and the set frame; gains prints\n"
+                   "the request and, with --rgb, the set frame. --model is needed by every\n"
+                   "command whose frame depends on the model. Exit status 1 when the model is\n"
+                   "refused or silent for COMMAND.\n\n" +
+                   CommandTable() + "\n" + kLevelHelp;
+        case Subcommand::Send:
+            return std::string(
+                       "Usage: dravikctl send COMMAND DISPLAYS [VALUES] [OUTPUT]\n"
+                       "Sends COMMAND to every display, in the order given, as the tool's Control page\n"
+                       "does with no row selected: the same frames, refusals, exchanges and waits\n"
+                       "(on an RS-232 line its pauses between displays, 300 ms for most commands).\n"
+                       "One line per display: address or ID, model, the frame sent or the refusal,\n"
+                       "the LINK result, and ok or why not.\n"
+                       "backlight, brightness and volume need --level; key-lock needs --key-lock,\n"
+                       "ir-lock needs --ir-lock; gains needs --rgb.\n\n") +
+                   CommandList() + "\n" + kTargetHelp + "\n" + kLevelHelp;
+        case Subcommand::Query:
+            return std::string(
+                       "Usage: dravikctl query temperature|hours|backlight|video|gains DISPLAYS [OUTPUT]\n"
+                       "Reads values back from each display and prints them decoded: the temperature\n"
+                       "in degrees Celsius, the operating hours, the backlight level (the models that\n"
+                       "answer with video parameters instead show those), video parameters 2 to 7,\n"
+                       "or the red, green and blue gains. --model is needed for every display.\n\n") +
+                   kTargetHelp;
+        case Subcommand::Raw:
+            return std::string(
+                       "Usage: dravikctl raw FRAME DISPLAYS [OUTPUT]\n"
+                       "FRAME is the frame without its checksum, in hex bytes (\"A6 01 00 00 00 04 01 18\n"
+                       "02\"); its length byte (byte 5) must be 1 to 10 and match the bytes given. The\n"
+                       "checksum is appended as the tool's composer computes it and the frame goes out\n"
+                       "as it is: byte 1 is the monitor ID, so --id is not taken.\n\n") +
+                   kTargetHelp;
+        case Subcommand::None: break;
+    }
+    return MainUsage();
+}
+
+}  // namespace dravik::ctl

@@ -1,0 +1,76 @@
+// The command line of dravikctl: subcommand, operands, targets and options. Parsing checks
+// everything it can without the network; a failure is one line for standard error.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dravik::ctl {
+
+enum class Subcommand { None, Frame, Send, Query, Raw };
+
+// One display named on the command line.
+struct TargetOption {
+    bool serial = false;
+    std::string where;  // --ip ADDRESS, or --serial DEVICE
+    std::optional<std::string> model;
+    std::optional<std::string> id;
+    std::optional<std::string> pos;
+};
+
+struct ListOption {
+    std::string path;
+};
+
+enum class ListMode { Lan, Serial };
+
+struct Options {
+    Subcommand subcommand = Subcommand::None;
+    bool help = false;
+    std::vector<std::string> operands;
+
+    std::vector<TargetOption> targets;
+    // --model / --id / --pos before the first --ip or --serial: for every target that does
+    // not set its own (and, for "frame", the model and ID of the frame).
+    std::optional<std::string> model;
+    std::optional<std::string> id;
+    std::optional<std::string> pos;
+    std::vector<ListOption> lists;
+    std::optional<ListMode> listMode;
+    std::optional<std::string> listDevice;
+
+    std::optional<int> level;
+    std::optional<bool> keyLock;
+    std::optional<bool> irLock;
+    std::optional<std::array<int, 2>> matrix;  // columns, rows
+    std::optional<bool> wallEnable;
+    std::optional<bool> frameComp;
+    std::optional<std::array<int, 3>> rgb;
+
+    bool json = false;
+    bool verbose = false;
+    int parallel = 0;  // 0: sequential, as the window does it
+};
+
+struct ParseResult {
+    bool ok = false;
+    std::string error;  // one line, without the program name
+    Options options;
+};
+
+// `args` are the arguments after the program name.
+ParseResult ParseCommandLine(std::span<const std::string> args);
+
+// A dotted IPv4 address (four decimal fields 0..255) or a host name (letters, digits and
+// hyphens in dot-separated labels, not all digits).
+bool IsAddressText(std::string_view text);
+
+// Help texts.
+std::string MainUsage();
+std::string SubcommandUsage(Subcommand subcommand);
+const char* SubcommandName(Subcommand subcommand);
+
+}  // namespace dravik::ctl

@@ -1,0 +1,356 @@
+#include "dravikctl/dravikctl.h"
+
+#include "dravikctl/cli_options.h"
+#include "dravikctl/command_table.h"
+#include "dravikctl/console_context.h"
+#include "dravikctl/runner.h"
+#include "protocol/composer.h"
+#include "protocol/wall.h"
+#include "targets/records.h"
+#include "transport/texts.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace dravik::ctl {
+
+namespace {
+
+// The tool's list files hold up to 255 records of 30 bytes; anything far larger is not one.
+constexpr std::size_t kMaxListFileBytes = 1 << 20;
+
+struct Prepared {
+    const CommandEntry* entry = nullptr;
+    QString model;  // "frame"
+    QString id = QStringLiteral("1");
+    RunRequest run;
+};
+
+std::string Quote(const std::string& text) {
+    std::string s = "'";
+    for (char c : text.substr(0, 80)) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    return s + (text.size() > 80 ? "...'" : "'");
+}
+
+QString FromArg(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+
+// List files hold single-byte characters.
+QString FromRecord(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ReadFile(const std::string& path, protocol::Bytes& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.clear();
+    char buffer[4096];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        const auto n = in.gcount();
+        if (n <= 0) break;
+        if (out.size() + static_cast<std::size_t>(n) > kMaxListFileBytes) return false;
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    return !in.bad();
+}
+
+class Preparer {
+public:
+    Preparer(const Options& o, Prepared& p) : o_(o), p_(p) {}
+
+    bool run(std::string& error) {
+        error_ = &error;
+        RunRequest& run = p_.run;
+        run.subcommand = o_.subcommand;
+        run.parallel = o_.parallel;
+        run.style.json = o_.json;
+        run.style.verbose = o_.verbose;
+        run.style.query = o_.subcommand == Subcommand::Query;
+
+        if (o_.subcommand == Subcommand::Raw) {
+            if (o_.operands.empty()) return fail("'raw' needs the frame in hex, as \"A6 01 00 00 00 04 01 18 02\"");
+            if (!parseRaw()) return false;
+            run.style.command = "raw";
+        } else {
+            if (o_.operands.size() != 1) {
+                return fail(std::string("'") + SubcommandName(o_.subcommand) + "' takes one command (see 'dravikctl " +
+                            SubcommandName(o_.subcommand) + " --help')");
+            }
+            if (!findCommand(o_.operands[0])) return false;
+            run.style.command = std::string(p_.entry->name);
+            run.entry = p_.entry;
+            if (!checkValues()) return false;
+        }
+        if (o_.model && !IsKnownModel(*o_.model)) return fail("unknown model " + Quote(*o_.model));
+        for (const TargetOption& t : o_.targets)
+            if (t.model && !IsKnownModel(*t.model)) return fail("unknown model " + Quote(*t.model));
+
+        if (o_.subcommand == Subcommand::Frame) {
+            p_.model = o_.model ? FromArg(*o_.model) : QString();
+            if (o_.id) p_.id = FromArg(*o_.id);
+            if (o_.pos) run.inputs.pos = FromArg(*o_.pos);
+            if (p_.entry->needsModel() && !(p_.entry->action == Action::Gains && !o_.rgb) && !o_.model)
+                return fail("'" + std::string(p_.entry->name) + "' needs --model");
+            return true;
+        }
+        return collectTargets();
+    }
+
+private:
+    bool fail(std::string message) {
+        *error_ = std::move(message);
+        return false;
+    }
+
+    bool findCommand(const std::string& name) {
+        const char* sub = SubcommandName(o_.subcommand);
+        if (o_.subcommand == Subcommand::Query) {
+            p_.entry = FindQuery(name);
+            if (!p_.entry) return fail("unknown query " + Quote(name) + " (temperature, hours, backlight, video or gains)");
+            return true;
+        }
+        p_.entry = FindCommand(name);
+        if (!p_.entry) return fail("unknown command " + Quote(name) + " (see 'dravikctl " + sub + " --help')");
+        if (o_.subcommand == Subcommand::Send && p_.entry->action == Action::StatusQuery) {
+            const std::string query = name == "backlight-query" ? "backlight" : name;
+            return fail("'" + name + "' is a query: use 'dravikctl query " + query + "'");
+        }
+        return true;
+    }
+
+    // The values a command reads; options that it would ignore are refused so that a typo
+    // cannot pass unnoticed.
+    bool checkValues() {
+        const CommandEntry& s = *p_.entry;
+        const std::string name(s.name);
+        FrameInputs& in = p_.run.inputs;
+        const bool send = o_.subcommand == Subcommand::Send;
+        const bool wall = s.action == Action::WallSettings;
+        const bool anyPos = o_.pos || std::any_of(o_.targets.begin(), o_.targets.end(),
+                                                  [](const TargetOption& t) { return t.pos.has_value(); });
+        if (o_.level && s.level == LevelKind::None) return fail("--level does not apply to '" + name + "'");
+        if ((o_.keyLock || o_.irLock) && s.lock == LockKind::None)
+            return fail("--key-lock and --ir-lock apply to key-lock and ir-lock, not '" + name + "'");
+        if ((o_.matrix || o_.wallEnable || o_.frameComp || anyPos) && !wall)
+            return fail("--matrix, --pos, --enable and --frame-comp apply to wall-settings, not '" + name + "'");
+        if (o_.rgb && s.action != Action::Gains) return fail("--rgb applies to gains, not '" + name + "'");
+        if (send) {
+            if (s.level != LevelKind::None && !o_.level) return fail("'" + name + "' needs --level");
+            if (s.lock == LockKind::Key && !o_.keyLock) return fail("'key-lock' needs --key-lock on|off");
+            if (s.lock == LockKind::Ir && !o_.irLock) return fail("'ir-lock' needs --ir-lock on|off");
+            if (s.action == Action::Gains && !o_.rgb)
+                return fail("'send gains' needs --rgb R,G,B (to read them: dravikctl query gains)");
+        }
+        if (o_.level) {
+            switch (s.level) {
+                case LevelKind::Backlight: in.values.backlight = *o_.level; break;
+                case LevelKind::Brightness: in.values.brightness = *o_.level; break;
+                case LevelKind::Volume: in.values.volume = *o_.level; break;
+                case LevelKind::None: break;
+            }
+        }
+        if (o_.keyLock) in.values.keyLock = *o_.keyLock;
+        if (o_.irLock) in.values.irLock = *o_.irLock;
+        if (o_.matrix) {
+            in.columns = (*o_.matrix)[0];
+            in.rows = (*o_.matrix)[1];
+        }
+        if (o_.wallEnable) in.wallEnable = *o_.wallEnable;
+        if (o_.frameComp) in.frameComp = *o_.frameComp;
+        if (o_.rgb) {
+            in.gains = *o_.rgb;
+            in.gainsGiven = true;
+        }
+        return true;
+    }
+
+    bool parseRaw() {
+        std::string joined;
+        for (const std::string& op : o_.operands) joined += (joined.empty() ? "" : " ") + op;
+        protocol::Bytes bytes;
+        if (!protocol::ParseHex(joined, bytes)) return fail("malformed hex frame " + Quote(joined));
+        if (bytes.size() < 6) return fail("the frame is too short: it needs at least bytes 0 to 5 (5 is the length)");
+        if (bytes.size() > protocol::kComposerBytes)
+            return fail("the frame is too long: at most 15 bytes before the checksum");
+        std::array<std::string, protocol::kComposerBytes> texts;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02X", bytes[i]);
+            texts[i] = hex;
+        }
+        const protocol::ComposerResult composed = protocol::ComposeChecksum(texts);
+        char length[3];
+        std::snprintf(length, sizeof length, "%02X", bytes[5]);
+        if (!composed.ok) return fail(std::string("length byte ") + length + " is over 0A, the longest the tool composes");
+        if (composed.frame.size() != bytes.size()) {
+            return fail(std::string("length byte ") + length + " calls for " + std::to_string(composed.frame.size()) +
+                        " bytes before the checksum, the frame has " + std::to_string(bytes.size()));
+        }
+        protocol::Bytes frame = composed.frame;
+        frame.push_back(composed.checksum);
+        p_.run.raw = protocol::Frame(std::move(frame));
+        return true;
+    }
+
+    bool needsModel() const {
+        switch (o_.subcommand) {
+            case Subcommand::Raw: return false;
+            case Subcommand::Query: return p_.entry->action != Action::Gains;
+            default: return p_.entry->needsModel();
+        }
+    }
+
+    // Raw frames go out as given: byte 1 is the display's ID.
+    QString idFor(const std::optional<std::string>& own) const {
+        if (o_.subcommand == Subcommand::Raw) return QString::number(p_.run.raw[1]);
+        if (own) return FromArg(*own);
+        if (o_.id) return FromArg(*o_.id);
+        return QStringLiteral("1");
+    }
+
+    bool collectTargets() {
+        auto& targets = p_.run.targets;
+        for (const TargetOption& t : o_.targets) {
+            Target target;
+            target.serial = t.serial;
+            target.where = FromArg(t.where);
+            const auto& model = t.model ? t.model : o_.model;
+            target.model = model ? FromArg(*model) : QString();
+            target.id = idFor(t.id);
+            const auto& pos = t.pos ? t.pos : o_.pos;
+            target.pos = pos ? FromArg(*pos) : QString();
+            if (needsModel() && target.model.isEmpty())
+                return fail("display " + Quote(t.where) + " needs --model for '" + std::string(p_.entry->name) + "'");
+            targets.push_back(std::move(target));
+        }
+        if (o_.targets.empty() && (o_.model || o_.id || o_.pos))
+            return fail("--model, --id and --pos belong to --ip or --serial displays; list files name their own");
+
+        bool serialList = false;
+        for (const ListOption& list : o_.lists)
+            if (!loadList(list.path, serialList)) return false;
+        if (o_.listDevice && !serialList) return fail("--device names the line of an RS-232 list file; there is none");
+        if (o_.listMode && o_.lists.empty()) return fail("--mode applies to list files; there is none");
+        if (targets.empty()) return fail("no displays: give --ip, --serial or --list");
+
+        // The wall page reads and writes the gains with its own rule for the monitor ID.
+        if (o_.subcommand == Subcommand::Query && p_.entry->action == Action::Gains) {
+            for (Target& t : targets) t.id = QString::number(protocol::WallMonitorId(t.id.toStdString()));
+        }
+        return true;
+    }
+
+    bool loadList(const std::string& path, bool& serialList) {
+        const std::string base = BaseName(path);
+        std::optional<ListMode> mode = o_.listMode;
+        const bool tiling = base == "MO_Tiling.log" || base == "MO_TilingR.log";
+        if (!mode) {
+            if (base == "MO_IP.log" || base == "MO_Tiling.log") mode = ListMode::Lan;
+            if (base == "MO_ID.log" || base == "MO_TilingR.log") mode = ListMode::Serial;
+        }
+        if (!mode)
+            return fail("cannot tell whether " + Quote(path) + " lists LAN or RS-232 displays: give --mode lan or --mode serial");
+        protocol::Bytes bytes;
+        if (!ReadFile(path, bytes)) return fail("cannot read the list file " + Quote(path));
+        const targets::RecordFile file = targets::DecodeRecords(bytes);
+        const bool serial = *mode == ListMode::Serial;
+        if (serial) {
+            serialList = true;
+            if (!o_.listDevice) return fail(Quote(path) + " lists RS-232 displays: give their line with --device");
+        }
+        if (tiling && p_.entry && p_.entry->action == Action::WallSettings && file.headerRead) {
+            // As the wall page does on loading a tiling file: matrix and frame compensation.
+            FrameInputs& in = p_.run.inputs;
+            if (!o_.matrix) {
+                in.columns = file.header.columns();
+                in.rows = file.header.rows();
+            }
+            if (!o_.frameComp) in.frameComp = file.header.flag;
+        }
+        int row = 0;
+        for (const targets::DeviceRecord& d : file.devices) {
+            ++row;
+            Target t;
+            t.serial = serial;
+            t.model = FromRecord(d.model);
+            t.id = o_.subcommand == Subcommand::Raw ? QString::number(p_.run.raw[1]) : FromRecord(d.id);
+            t.pos = FromRecord(d.pos);
+            if (serial) {
+                t.where = FromArg(*o_.listDevice);
+            } else {
+                t.where = FromRecord(d.address);
+                if (!IsAddressText(d.address)) {
+                    return fail(Quote(path) + " row " + std::to_string(row) + ": " + Quote(d.address) +
+                                " is not an IPv4 address or host name");
+                }
+            }
+            p_.run.targets.push_back(std::move(t));
+        }
+        return true;
+    }
+
+    const Options& o_;
+    Prepared& p_;
+    std::string* error_ = nullptr;
+};
+
+int RunFrame(const Prepared& p, std::ostream& out) {
+    FrameInputs inputs = p.run.inputs;
+    int status = kExitOk;
+    for (LabelledSelection& ls : FramesFor(*p.entry, p.model, inputs)) {
+        QString text;
+        switch (ls.selection.outcome) {
+            case protocol::Outcome::Frame:
+                Address(*p.entry, ls.selection.frame, p.id);
+                text = TrimEnd(transport::HexSpaced(ls.selection.frame.bytes()));
+                break;
+            case protocol::Outcome::Refused:
+                text = TrimLineEnd(transport::texts::Refusal(p.model));
+                status = kExitFailed;
+                break;
+            case protocol::Outcome::Silent:
+                if (p.entry->action == Action::Brightness && ls.label == "query") {
+                    // These models take the set frame without reading the parameters first.
+                    text = QStringLiteral("none");
+                } else {
+                    text = QStringLiteral("silent: ") + p.model + QStringLiteral(" gets no frame for ") +
+                           QString::fromUtf8(p.entry->name.data(), static_cast<qsizetype>(p.entry->name.size()));
+                    status = kExitFailed;
+                }
+                break;
+        }
+        if (!ls.label.empty()) out << ls.label << ": ";
+        out << text.toStdString() << '\n';
+    }
+    return status;
+}
+
+}  // namespace
+
+int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    const ParseResult parsed = ParseCommandLine(args);
+    if (!parsed.ok) {
+        err << "dravikctl: " << parsed.error << '\n';
+        return kExitUsage;
+    }
+    const Options& o = parsed.options;
+    if (o.help) {
+        out << (o.subcommand == Subcommand::None ? MainUsage() : SubcommandUsage(o.subcommand));
+        return kExitOk;
+    }
+    Prepared prepared;
+    std::string error;
+    if (!Preparer(o, prepared).run(error)) {
+        err << "dravikctl: " << error << '\n';
+        return kExitUsage;
+    }
+    if (o.subcommand == Subcommand::Frame) return RunFrame(prepared, out);
+    Console console(out, err);
+    return RunTargets(prepared.run, console);
+}
+
+}  // namespace dravik::ctl
