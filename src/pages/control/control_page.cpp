@@ -1,17 +1,296 @@
+// ControlPage: construction, initialisation, the interface switch, the data exchange and
+// the page context that the exchanges work on. The command buttons are in
+// control_page_commands.cpp, the target list files in control_page_targets.cpp, the level
+// controls and the composer in control_page_levels.cpp.
 #include "pages/control/control_page.h"
 
-#include <QKeyEvent>
-
+#include "pages/control/control_texts.h"
+#include "pages/control/level_controls.h"
+#include "protocol/decode.h"
+#include "protocol/models.h"
 #include "ui_control_page.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTableWidget>
+
+#include <limits>
 
 namespace dravik::pages {
 
+namespace {
+
+constexpr int kMonitorIds = 25;
+
+// Composer boxes at start: the power-off frame for monitor ID 01 without its checksum.
+constexpr const char* kComposerStart[16] = {"A6", "01", "00", "00", "00", "04", "01", "18",
+                                            "01", "00", "00", "00", "00", "00", "00", "00"};
+
+// An integer edit's text as the data exchange takes it: blanks around, an optional sign,
+// at least one digit and nothing else; it must fit an int.
+bool ParseInteger(const QString& text, int& value) {
+    const QString t = text.trimmed();
+    int i = 0;
+    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-'))) ++i;
+    if (i == t.size()) return false;
+    for (int k = i; k < t.size(); ++k) {
+        if (t[k] < QLatin1Char('0') || t[k] > QLatin1Char('9')) return false;
+    }
+    bool ok = false;
+    const long long v = t.toLongLong(&ok, 10);
+    if (!ok || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+}  // namespace
+
+// The page's own side of the "COM Port Settings" box, for the port controller.
+class ControlPage::PortView final : public transport::ComPortView {
+public:
+    explicit PortView(ControlPage& page) : page_(page), ui_(*page.ui_) {}
+
+    void setPortEntries(const QStringList& entries) override {
+        ui_.portCombo->clear();
+        ui_.portCombo->addItems(entries);
+        ui_.portCombo->setCurrentIndex(0);
+    }
+    QString portText() const override { return ui_.portCombo->currentText(); }
+    void setPortNumber(int number) override { page_.comPortNumber_ = number; }
+    void setOpenEnabled(bool enabled) override { ui_.openButton->setEnabled(enabled); }
+    void setCloseEnabled(bool enabled) override { ui_.closeButton->setEnabled(enabled); }
+    void setSearchEnabled(bool enabled) override { ui_.portSearchButton->setEnabled(enabled); }
+    void setCheckMonitorEnabled(bool enabled) override { ui_.checkMonitorButton->setEnabled(enabled); }
+    void setIdSearchEnabled(bool enabled) override { ui_.idSearchButton->setEnabled(enabled); }
+    void readControls() override { page_.readControls(); }
+    void writeControls() override { page_.writeControls(); }
+
+private:
+    ControlPage& page_;
+    Ui::ControlPage& ui_;
+};
+
+// Stands in when the page was given no Feedback: nothing is shown.
+class ControlPage::NoFeedback final : public transport::Feedback {
+public:
+    void message(const QString&) override {}
+    bool ask(const QString&) override { return false; }
+    void beep() override {}
+};
+
 ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::ControlPage>()), env_(env) {
+    : QWidget(parent), ui_(std::make_unique<Ui::ControlPage>()), env_(env),
+      noFeedback_(std::make_unique<NoFeedback>()) {
     ui_->setupUi(this);
+    portView_ = std::make_unique<PortView>(*this);
+    comPort_ = std::make_unique<transport::ComPortController>(
+        port_, *portView_, feedback(),
+        env_.portLister ? transport::ComPortController::PortLister(env_.portLister)
+                        : transport::ComPortController::PortLister(&transport::SerialPort::SystemPortNames));
+    bindControls();
+    connectButtons();
+
+    // The page always opens in LAN mode.
+    lan_ = interfaceRadio_ == 0;
+    setUpTargetList();
+    applyInterfaceState();
+    setUpLevelControls();
+    setStatus(QString());
+
+    for (std::size_t i = 0; i < composer_.size(); ++i) composer_[i] = QString::fromLatin1(kComposerStart[i]);
+    writeControls();
+
+    fillModelCombo(true);
+    for (int id = 1; id <= kMonitorIds; ++id) ui_->monitorIdCombo->addItem(QString::number(id));
+    ui_->monitorIdCombo->setCurrentIndex(0);
+    targets::LocalAddressLookup& lookup = env_.localAddress ? *env_.localAddress : systemAddress_;
+    ui_->ipAddressEdit->setAddress(targets::LookUpLocalAddress(lookup).shown);
+
+    headerA_ = 1;
+    headerB_ = 1;
+    headerC_ = false;
+    LoadList();
+    comPort_->SearchPorts();
+
+    // The temperature box reads the temperature only; the hours field stays hidden.
+    ui_->temperatureGroup->show();
+    ui_->celsiusLabel->show();
+    ui_->updateButton->show();
+    ui_->temperatureEdit->show();
+    ui_->hoursEdit->hide();
+    ui_->hoursLabel->hide();
+    ui_->temperatureGroup->setTitle(control_texts::kTemperatureTitle);
 }
 
 ControlPage::~ControlPage() = default;
+
+// ---------------------------------------------------------------------------------------
+// Initialisation
+
+void ControlPage::bindControls() {
+    Ui::ControlPage& ui = *ui_;
+    bindings_.push_back({[this, &ui] {
+                             interfaceRadio_ = ui.rs232Radio->isChecked() ? 1 : 0;
+                             return true;
+                         },
+                         [this, &ui] {
+                             const QSignalBlocker a(ui.lanRadio), b(ui.rs232Radio);
+                             (interfaceRadio_ == 0 ? ui.lanRadio : ui.rs232Radio)->setChecked(true);
+                         }});
+    bindCheck(ui.showCheck, show_);
+    // The level part in the order the tool has always read it: composer bytes 0..12 and the
+    // checksum, the three levels, the two locks, composer bytes 13 and 14.
+    QLineEdit* const composerFirst[] = {
+        ui.composerByte0Edit, ui.composerByte1Edit, ui.composerByte2Edit,  ui.composerByte3Edit,
+        ui.composerByte4Edit, ui.composerByte5Edit, ui.composerByte6Edit,  ui.composerByte7Edit,
+        ui.composerByte8Edit, ui.composerByte9Edit, ui.composerByte10Edit, ui.composerByte11Edit,
+        ui.composerByte12Edit};
+    for (std::size_t i = 0; i < std::size(composerFirst); ++i) bindText(composerFirst[i], composer_[i]);
+    bindText(ui.checksumEdit, composer_[15]);
+    bindInteger(ui.backlightEdit, values_.backlight);
+    bindInteger(ui.brightnessEdit, values_.brightness);
+    bindInteger(ui.volumeEdit, values_.volume);
+    bindCheck(ui.keyLockCheck, values_.keyLock);
+    bindCheck(ui.irLockCheck, values_.irLock);
+    bindText(ui.composerByte13Edit, composer_[13]);
+    bindText(ui.composerByte14Edit, composer_[14]);
+    bindInteger(ui.portNumberEdit, comPortNumber_);
+    bindCheck(ui.broadcastCheck, broadcast_);
+    bindInteger(ui.temperatureEdit, values_.temperature);
+    bindInteger(ui.hoursEdit, values_.hours);
+    bindCheck(ui.lockModelCheck, lockModel_);
+}
+
+void ControlPage::bindInteger(QLineEdit* edit, int& member) {
+    bindings_.push_back({[this, edit, &member] {
+                             int value = 0;
+                             if (ParseInteger(edit->text(), value)) {
+                                 member = value;
+                                 return true;
+                             }
+                             feedback().message(control_texts::kEnterInteger);
+                             edit->setFocus(Qt::OtherFocusReason);
+                             edit->selectAll();
+                             return false;
+                         },
+                         [edit, &member] { edit->setText(QString::number(member)); }});
+}
+
+void ControlPage::bindText(QLineEdit* edit, QString& member) {
+    bindings_.push_back({[edit, &member] {
+                             member = edit->text();
+                             return true;
+                         },
+                         [edit, &member] { edit->setText(member); }});
+}
+
+void ControlPage::bindCheck(QAbstractButton* box, int& member) {
+    bindings_.push_back({[box, &member] {
+                             member = box->isChecked() ? 1 : 0;
+                             return true;
+                         },
+                         [box, &member] { box->setChecked(member != 0); }});
+}
+
+void ControlPage::bindCheck(QAbstractButton* box, bool& member) {
+    bindings_.push_back({[box, &member] {
+                             member = box->isChecked();
+                             return true;
+                         },
+                         [box, &member] { box->setChecked(member); }});
+}
+
+void ControlPage::setUpTargetList() {
+    QTableWidget* list = ui_->targetList;
+    list->setColumnCount(5);
+    list->setShowGrid(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setWordWrap(false);
+    list->setCornerButtonEnabled(false);
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
+    list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list->horizontalHeader()->setHighlightSections(false);
+    list->horizontalHeader()->setStretchLastSection(false);
+    // The selected row stays visible while the list does not have the focus.
+    QPalette palette = list->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    list->setPalette(palette);
+    // A click below the last row clears the selection, so that commands go to every row.
+    list->viewport()->installEventFilter(this);
+    setUpColumns();
+}
+
+void ControlPage::setUpColumns() {
+    QTableWidget* list = ui_->targetList;
+    const QStringList headings{lan_ ? QStringLiteral("IP Address") : QStringLiteral("ID "), QStringLiteral("Model"),
+                               QStringLiteral("LINK"), QStringLiteral("Pos"), QStringLiteral("ID")};
+    list->setHorizontalHeaderLabels(headings);
+    const int widths[] = {lan_ ? 115 : 100, 85, 45, 42, 40};
+    for (int col = 0; col < 5; ++col) list->setColumnWidth(col, widths[col]);
+}
+
+void ControlPage::fillModelCombo(bool atStart) {
+    protocol::ModelList models = atStart ? protocol::ModelList(protocol::combos::kControlStart)
+                                         : lan_ ? protocol::ModelList(protocol::combos::kControlLan)
+                                                : protocol::ModelList(protocol::combos::kControlSerial);
+    QStringList names;
+    for (std::string_view name : models) names << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    ui_->modelCombo->clear();
+    ui_->modelCombo->addItems(names);
+    ui_->modelCombo->setCurrentIndex(0);
+}
+
+// Enabled states that follow the interface (and, in RS-232 mode, the port).
+void ControlPage::applyInterfaceState() {
+    Ui::ControlPage& ui = *ui_;
+    ui.ipAddressEdit->setEnabled(lan_);
+    ui.ipScanButton->setEnabled(lan_);
+    ui.lockModelCheck->setEnabled(lan_);
+    for (QWidget* w : std::initializer_list<QWidget*>{ui.broadcastCheck, ui.portSearchButton, ui.openButton,
+                                                      ui.closeButton, ui.portCombo, ui.portNumberEdit,
+                                                      ui.comPortGroup}) {
+        w->setEnabled(!lan_);
+    }
+    if (lan_) {
+        ui.checkMonitorButton->setEnabled(false);
+        ui.idSearchButton->setEnabled(false);
+    } else {
+        comPort_->ApplyPortState();
+    }
+}
+
+void ControlPage::SwitchInterface(bool lan) {
+    if (lan == lan_) return;
+    if (busy()) {
+        // A flow is still walking the rows of this interface: the switch would replace them.
+        writeControls();
+        return;
+    }
+    interfaceRadio_ = lan ? 0 : 1;
+    lan_ = lan;
+    fillModelCombo(false);
+    applyInterfaceState();
+    setUpColumns();
+    LoadList();
+    writeControls();
+}
+
+bool ControlPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->targetList->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!ui_->targetList->indexAt(mouse->position().toPoint()).isValid()) {
+            ui_->targetList->clearSelection();
+            ui_->targetList->setCurrentIndex(QModelIndex());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void ControlPage::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
@@ -23,6 +302,78 @@ void ControlPage::keyPressEvent(QKeyEvent* event) {
         default:
             QWidget::keyPressEvent(event);
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// Data exchange
+
+bool ControlPage::readControls() {
+    for (const Binding& b : bindings_) {
+        if (!b.read()) return false;
+    }
+    return true;
+}
+
+void ControlPage::writeControls() {
+    for (const Binding& b : bindings_) b.write();
+}
+
+// ---------------------------------------------------------------------------------------
+// The page context of the exchanges
+
+int ControlPage::rowCount() const { return ui_->targetList->rowCount(); }
+
+int ControlPage::selectedRow() const {
+    const QModelIndexList rows = ui_->targetList->selectionModel()->selectedRows();
+    int first = -1;
+    for (const QModelIndex& index : rows) {
+        if (first < 0 || index.row() < first) first = index.row();
+    }
+    return first;
+}
+
+QString ControlPage::cellText(int row, int col) const {
+    const QTableWidgetItem* item = ui_->targetList->item(row, col);
+    return item ? item->text() : QString();
+}
+
+void ControlPage::setCellText(int row, int col, const QString& text) {
+    QTableWidget* list = ui_->targetList;
+    if (row < 0 || row >= list->rowCount() || col < 0 || col >= list->columnCount()) return;
+    if (QTableWidgetItem* item = list->item(row, col)) {
+        item->setText(text);
+    } else {
+        list->setItem(row, col, new QTableWidgetItem(text));
+    }
+}
+
+void ControlPage::setStatus(const QString& text) {
+    ui_->statusLine->setText(text);
+    ui_->statusLine->repaint();
+}
+
+void ControlPage::setTxText(const QString& text) { ui_->txEdit->setText(text); }
+
+QString ControlPage::txText() const { return ui_->txEdit->text(); }
+
+void ControlPage::setRxText(const QString& text) { ui_->receiveEdit->setText(text); }
+
+void ControlPage::focusTargetList() { ui_->targetList->setFocus(Qt::OtherFocusReason); }
+
+void ControlPage::setMessageLine(const QString& text) {
+    ui_->messageEdit->setText(text);
+    ui_->messageEdit->repaint();
+}
+
+transport::Feedback& ControlPage::feedback() {
+    return env_.feedback ? *env_.feedback : *noFeedback_;
+}
+
+bool ControlPage::decodeReply(const QString& model) {
+    const protocol::DecodeResult result = protocol::DecodeReply(reply_.received(), model.toStdString(), values_);
+    if (!result.messageLine.empty()) setMessageLine(QString::fromStdString(result.messageLine));
+    if (result.refresh) writeControls();
+    return result.result;
 }
 
 }  // namespace dravik::pages
