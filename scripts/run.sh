@@ -19,7 +19,7 @@ done
 bash "$root/scripts/deps.sh"
 cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDRAVIK_BUILD_TESTS=OFF -DDRAVIK_BUILD_BENCH=OFF >/dev/null
-cmake --build "$root/build/release" -j "$(nproc)" --target dravik-command-tool dravik-display-sim
+cmake --build "$root/build/release" -j "$(nproc)" --target dravik-command-tool dravik-display-sim dravikctl
 
 tool="$root/build/release/src/app/dravik-command-tool"
 if [ "$demo" -eq 1 ]; then
