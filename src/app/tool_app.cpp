@@ -2,6 +2,7 @@
 
 #include "app/main_dialog.h"
 #include "app/message_feedback.h"
+#include "discovery/backends.h"
 #include "targets/local_address.h"
 
 #include <QApplication>
@@ -21,6 +22,8 @@ int ToolApp::Run(int argc, char** argv) {
     pages::PageEnvironment env;
     env.feedback = &feedback;
     env.localAddress = &localAddress;
+    // Probes go out only when the operator presses "IP Scan".
+    env.scanBackends = &discovery::SystemScanBackends;
 
     MainDialog dialog(env);
     feedback.setParentWidget(&dialog);

@@ -1,6 +1,9 @@
 // What a page needs from the outside world, handed in by the main dialog (or by a test).
 #pragma once
 
+#include "discovery/backends.h"
+#include "discovery/scan_types.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -17,6 +20,12 @@ struct PageEnvironment {
     // The serial devices the COM port "Search" tries; empty: the system's serial ports.
     // Tests inject their pseudo-terminal lines here.
     std::function<QStringList()> portLister;
+    // What "IP Scan" probes the subnet with; asked at a page's first scan. The application
+    // hands in the system's sockets; without it a scan only reports " SCAN ERROR ! ", so a
+    // page built elsewhere can never send a probe. Tests inject fakes.
+    std::function<discovery::ScanBackends()> scanBackends;
+    // Timings and ranges of the scan; tests shorten them.
+    discovery::ScanOptions scanOptions;
 };
 
 }  // namespace dravik::pages

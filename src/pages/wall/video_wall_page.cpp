@@ -4,6 +4,8 @@
 #include "pages/wall/video_wall_page.h"
 
 #include "controls/ipv4_edit.h"
+#include "discovery/page_scan.h"
+#include "pages/wall/wall_discovery_view.h"
 #include "pages/wall/spin_edit.h"
 #include "pages/wall/wall_texts.h"
 #include "protocol/models.h"
@@ -71,6 +73,7 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
     SetUpList();
     SetUpControls();
     ConnectButtons();
+    SetUpDiscovery();
 
     // 3: what each interface may use.
     ui_->ipEdit->setEnabled(lan_);
@@ -109,6 +112,8 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
 }
 
 VideoWallPage::~VideoWallPage() {
+    // A running scan is cancelled and its threads joined before anything it reports to goes.
+    scan_.reset();
     // The grid buttons report to this page; they go while it is still whole.
     ClearGrid();
     port_.close();
@@ -412,6 +417,8 @@ void VideoWallPage::SwitchToLan() {
 void VideoWallPage::SwitchToSerial() {
     if (!lan_) return;
     lan_ = false;
+    // A scan still running would fill the RS-232 list with LAN rows.
+    scan_->Cancel();
     ui_->ipEdit->setEnabled(false);
     ui_->ipScanButton->setEnabled(false);
     ui_->lockModelCheck->setEnabled(false);

@@ -20,10 +20,12 @@ class QTableWidget;
 namespace Ui { class VideoWallPage; }
 namespace dravik::controls { class HoverButton; }
 namespace dravik::targets { class LocalAddressLookup; }
+namespace dravik::discovery { class PageScan; }
 
 namespace dravik::pages {
 
 class SpinEdit;
+class WallDiscoveryView;
 
 class VideoWallPage : public QWidget,
                       public transport::ExchangeContext,
@@ -71,6 +73,17 @@ public:
     void setIpScanEnabled(bool enabled);
     targets::LocalAddressLookup& localAddressLookup();
     transport::ComPortController& comPort() { return com_; }
+
+    // The discovery buttons (video_wall_discovery.cpp), run when their signals below fire.
+    // "IP Scan": the local address lookup, then a scan of its subnet ("LAN ERROR !!" when
+    // the lookup fails or gives the loopback address).
+    void ScanLan();
+    // The monitor ID "Search": IDs 1..25, a row for each one that names the selected model.
+    void SearchMonitorIds();
+    // "Check Monitor": LINK "Y"/"N" for the selected row or every row.
+    void CheckMonitors();
+    // True while a scan of this page still has threads running.
+    bool scanRunning() const;
 
     // --- Page data exchange ----------------------------------------------------------------
     // Reads the controls into the page's fields in binding order. Stops at the first field
@@ -157,6 +170,7 @@ private:
     void SetUpControls();
     void SetUpList();
     void ConnectButtons();
+    void SetUpDiscovery();
     bool ReadInt(IntBinding& binding);
 
     // Commands (video_wall_commands.cpp).
@@ -211,6 +225,10 @@ private:
     int gridColumns_ = 0;
     int gridRows_ = 0;
     bool inGridPress_ = false;
+
+    // Last: the scan goes first when the page is destroyed (its threads are joined then).
+    std::unique_ptr<WallDiscoveryView> discoveryView_;
+    std::unique_ptr<discovery::PageScan> scan_;
 };
 
 }  // namespace dravik::pages

@@ -1,0 +1,27 @@
+// What the discovery operations touch of a page besides its exchange context: the "Model"
+// combo, "Lock Model", whole rows of the target list and the two discovery buttons.
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace dravik::discovery {
+
+// The five cells of a new row: column 0 (IP address or monitor ID), model, LINK, Pos, ID.
+using RowCells = std::array<QString, 5>;
+
+class DiscoveryView {
+public:
+    virtual ~DiscoveryView() = default;
+    // The text of the "Model" combo box as it is now.
+    virtual QString selectedModel() const = 0;
+    virtual bool lockModelTicked() const = 0;
+    virtual void removeAllRows() = 0;
+    // Appends a row at the end of the list; columns the list does not have are dropped.
+    virtual void appendRow(const RowCells& cells) = 0;
+    virtual void setIpScanEnabled(bool enabled) = 0;  // "IP Scan"
+    virtual void setIdSearchEnabled(bool enabled) = 0;  // the monitor ID "Search"
+};
+
+}  // namespace dravik::discovery

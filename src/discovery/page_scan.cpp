@@ -1,0 +1,79 @@
+#include "discovery/page_scan.h"
+
+#include "discovery/scan_rules.h"
+
+namespace dravik::discovery {
+
+namespace {
+
+QString Text(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+PageScan::PageScan(transport::ExchangeContext& ctx, DiscoveryView& view, ScanPage page, ScanBackendsFactory factory,
+                   ScanOptions options)
+    : ctx_(ctx), view_(view), page_(page), factory_(std::move(factory)), options_(options) {}
+
+PageScan::~PageScan() = default;
+
+bool PageScan::Start(const QString& address) {
+    view_.removeAllRows();
+    if (!scanner_ && factory_) {
+        ScanBackends backends = factory_();
+        if (backends.presence && backends.identity) {
+            scanner_ = std::make_unique<LanScanner>(*this, std::move(backends), options_);
+        }
+    }
+    if (!scanner_ || !scanner_->Start(address.toStdString())) {
+        view_.setIpScanEnabled(true);
+        ctx_.setStatus(Text(kScanErrorText));
+        return false;
+    }
+    view_.setIpScanEnabled(false);
+    ctx_.setStatus(Text(kConnectingText));
+    return true;
+}
+
+void PageScan::Cancel() {
+    if (!scanner_ || !scanner_->Busy()) return;
+    scanner_->Cancel();
+    ctx_.setStatus(QString());
+}
+
+bool PageScan::Busy() const { return scanner_ && scanner_->Busy(); }
+
+bool PageScan::StillScanning() {
+    if (ctx_.lanMode()) return true;
+    if (scanner_) scanner_->Cancel();
+    return false;
+}
+
+void PageScan::OnScanResult(FoundDisplay found) {
+    if (!StillScanning()) return;
+    const QString selected = view_.selectedModel();
+    const std::string selectedText = selected.toLatin1().toStdString();
+    const bool keep = page_ == ScanPage::Control ? ControlPageKeeps(found, view_.lockModelTicked(), selectedText)
+                                                 : WallPageKeeps(found, view_.lockModelTicked(), selectedText);
+    if (!keep) return;
+    const auto cells = ScanRowCells(found);
+    RowCells row;
+    for (std::size_t i = 0; i < cells.size(); ++i) row[i] = Text(cells[i]);
+    view_.appendRow(row);
+}
+
+void PageScan::OnScanError() {
+    if (!StillScanning()) return;
+    view_.setIpScanEnabled(true);
+    ctx_.setStatus(Text(kScanErrorText));
+}
+
+void PageScan::OnScanFinished() {
+    if (!StillScanning()) return;
+    view_.setIpScanEnabled(true);
+    ctx_.setStatus(QString());
+    ctx_.feedback().message(Text(kScanFinishedText));
+}
+
+}  // namespace dravik::discovery

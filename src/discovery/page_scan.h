@@ -1,0 +1,62 @@
+// "IP Scan" as a page runs it: the page's own LanScanner, the list rows the reports become
+// and what the status line and the button show. The page finds the address to scan (its
+// IP box, or the local address lookup on the wall page) and hands it to Start().
+#pragma once
+
+#include "discovery/backends.h"
+#include "discovery/discovery_view.h"
+#include "discovery/lan_scanner.h"
+#include "discovery/scan_types.h"
+#include "transport/exchange_context.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace dravik::discovery {
+
+// Which page's rule decides whether a report becomes a row.
+enum class ScanPage { Control, Wall };
+
+// Gives the system access a scan needs; called at the first press.
+using ScanBackendsFactory = std::function<ScanBackends()>;
+
+class PageScan final : public ScanSink {
+public:
+    // No factory (or one that gives incomplete backends): every press ends in " SCAN ERROR ! ".
+    PageScan(transport::ExchangeContext& ctx, DiscoveryView& view, ScanPage page, ScanBackendsFactory factory,
+             ScanOptions options = {});
+    ~PageScan() override;
+    PageScan(const PageScan&) = delete;
+    PageScan& operator=(const PageScan&) = delete;
+
+    // One press with the page's address: the list is cleared, the scan starts (a scan still
+    // running is cancelled and says nothing more), "IP Scan" is disabled and the status line
+    // reads "Connecting...". False when no scan could start: the status line then reads
+    // " SCAN ERROR ! " and the button stays enabled.
+    bool Start(const QString& address);
+
+    // The page left LAN mode: the scan says nothing more, and "Connecting..." goes away.
+    void Cancel();
+    bool Busy() const;
+
+    void OnScanResult(FoundDisplay found) override;
+    void OnScanError() override;
+    void OnScanFinished() override;
+
+private:
+    // False, with the scan cancelled, when the page is no longer in LAN mode: rows, the
+    // button and the status line then belong to the RS-232 list.
+    bool StillScanning();
+
+    transport::ExchangeContext& ctx_;
+    DiscoveryView& view_;
+    ScanPage page_;
+    ScanBackendsFactory factory_;
+    ScanOptions options_;
+    // Last: destroyed first, which cancels the scans and joins their threads.
+    std::unique_ptr<LanScanner> scanner_;
+};
+
+}  // namespace dravik::discovery

@@ -1,0 +1,45 @@
+// The discovery buttons of the page: "IP Scan", the monitor ID "Search" and "Check Monitor".
+// The work itself is the page-independent discovery code; this file hands it the page.
+#include "pages/wall/video_wall_page.h"
+
+#include "discovery/page_scan.h"
+#include "pages/wall/wall_discovery_view.h"
+#include "discovery/scan_rules.h"
+#include "discovery/serial_search.h"
+#include "targets/local_address.h"
+
+namespace dravik::pages {
+
+void VideoWallPage::SetUpDiscovery() {
+    discoveryView_ = std::make_unique<WallDiscoveryView>(*this);
+    scan_ = std::make_unique<discovery::PageScan>(*this, *discoveryView_, discovery::ScanPage::Wall,
+                                                  env_.scanBackends, env_.scanOptions);
+    connect(this, &VideoWallPage::ipScanRequested, this, &VideoWallPage::ScanLan);
+    connect(this, &VideoWallPage::idSearchRequested, this, &VideoWallPage::SearchMonitorIds);
+    connect(this, &VideoWallPage::checkMonitorRequested, this, &VideoWallPage::CheckMonitors);
+}
+
+void VideoWallPage::ScanLan() {
+    if (!lan_) return;
+    // The wall scans the subnet this computer is on, whatever was typed into the box.
+    const targets::LocalAddress local = targets::LookUpLocalAddress(localAddressLookup());
+    setIpAddressText(local.shown);
+    if (!local.usable) {
+        feedback_->message(QString::fromLatin1(discovery::kLanErrorText.data(),
+                                               static_cast<qsizetype>(discovery::kLanErrorText.size())));
+        return;
+    }
+    readPage();
+    scan_->Start(local.shown);
+    RebuildGrid();
+}
+
+void VideoWallPage::SearchMonitorIds() {
+    discovery::SearchMonitorIds(*this, *discoveryView_, discovery::WallPageSerialOptions());
+}
+
+void VideoWallPage::CheckMonitors() { discovery::CheckMonitors(*this, discovery::WallPageSerialOptions()); }
+
+bool VideoWallPage::scanRunning() const { return scan_->Busy(); }
+
+}  // namespace dravik::pages

@@ -1,0 +1,251 @@
+// Shared pieces of the discovery page tests: feedback that keeps the order of events, a
+// pseudo-terminal line with scripted answers, a scan network whose hosts can be held back,
+// and bounded waits that keep the Qt event loop running.
+#pragma once
+
+#include "discovery/backends.h"
+#include "discovery/fakes.h"
+#include "display-sim/serial_line.h"
+#include "protocol/frame.h"
+#include "support/recording_feedback.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace dravik::discovery_pages {
+
+using namespace std::chrono_literals;
+using protocol::Byte;
+using protocol::Bytes;
+
+// Feedback that also records messages and beeps in the order they came.
+class EventFeedback final : public dravik::testing::RecordingFeedback {
+public:
+    void message(const QString& text) override {
+        events << text;
+        RecordingFeedback::message(text);
+    }
+    void beep() override {
+        events << QStringLiteral("<beep>");
+        RecordingFeedback::beep();
+    }
+    QStringList events;
+};
+
+// Runs the event loop until `done` holds or `limit` passes; true when it held.
+inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+inline sim::DisplayConfig SerialDisplay(int id, const std::string& model, bool makerPrefix = false) {
+    sim::DisplayConfig c;
+    c.model = model;
+    c.monitorId = id;
+    c.makerPrefix = makerPrefix;
+    return c;
+}
+
+inline std::unique_ptr<sim::SerialLine> StartLine(std::vector<sim::DisplayConfig> displays) {
+    auto line = std::make_unique<sim::SerialLine>(std::move(displays));
+    std::string error;
+    EXPECT_TRUE(line->start(&error)) << error;
+    return line;
+}
+
+// The IDs (byte 1) and commands (byte 7) of the frames a line heard, as "ID:CMD".
+inline std::vector<std::string> Heard(const sim::SerialLine& line) {
+    std::vector<std::string> out;
+    for (const auto& e : line.log()) {
+        if (e.bytes.size() < 8) continue;
+        char text[16];
+        std::snprintf(text, sizeof text, "%d:%02X", e.bytes[1], e.bytes[7]);
+        out.emplace_back(text);
+    }
+    return out;
+}
+
+// The query frames 1..25 of a search with the given command (A2 or A1).
+inline std::vector<std::string> SearchQueries(Byte command) {
+    std::vector<std::string> out;
+    for (int id = 1; id <= 25; ++id) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d:%02X", id, command);
+        out.emplace_back(text);
+    }
+    return out;
+}
+
+// A pseudo-terminal whose far end answers each request frame with scripted bytes: for
+// replies the simulated displays never give (a length byte that does not fit the text).
+class ScriptedLine {
+public:
+    using Script = std::function<Bytes(const Bytes& frame)>;
+
+    explicit ScriptedLine(Script script) : script_(std::move(script)) {}
+    ~ScriptedLine() {
+        stopping_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (master_ >= 0) ::close(master_);
+        if (slave_ >= 0) ::close(slave_);
+    }
+    ScriptedLine(const ScriptedLine&) = delete;
+    ScriptedLine& operator=(const ScriptedLine&) = delete;
+
+    bool start() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return false;
+        char name[128];
+        if (::ptsname_r(master_, name, sizeof name) != 0) return false;
+        path_ = name;
+        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave_ < 0) return false;
+        termios tio{};
+        if (::tcgetattr(slave_, &tio) != 0) return false;
+        ::cfmakeraw(&tio);
+        if (::tcsetattr(slave_, TCSANOW, &tio) != 0) return false;
+        thread_ = std::thread([this] { run(); });
+        return true;
+    }
+
+    const std::string& devicePath() const { return path_; }
+    std::size_t framesHeard() const { return heard_.load(); }
+
+private:
+    void run() {
+        Bytes pending;
+        while (!stopping_) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
+            Byte buf[256];
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n <= 0) continue;
+            pending.insert(pending.end(), buf, buf + n);
+            // A6 ID 00 00 00 LEN ..., LEN counting the bytes from byte 6 through the checksum.
+            while (pending.size() >= 6) {
+                if (pending[0] != 0xA6) {
+                    pending.erase(pending.begin());
+                    continue;
+                }
+                const std::size_t total = 6u + pending[5];
+                if (pending.size() < total) break;
+                const Bytes frame(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(total));
+                pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(total));
+                ++heard_;
+                const Bytes reply = script_(frame);
+                if (!reply.empty()) (void)!::write(master_, reply.data(), reply.size());
+            }
+        }
+    }
+
+    Script script_;
+    std::string path_;
+    int master_ = -1;
+    int slave_ = -1;
+    std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> heard_{0};
+    std::thread thread_;
+};
+
+// 21 ID 00 00 LEN 01 CMD text CS with a length byte chosen by the test.
+inline Bytes ReplyWithLength(Byte id, Byte command, Byte length, std::string_view text) {
+    Bytes r = {0x21, id, 0x00, 0x00, length, 0x01, command};
+    r.insert(r.end(), text.begin(), text.end());
+    r.push_back(protocol::Checksum(r));
+    return r;
+}
+
+// A fake subnet for the page scans. Hosts listed in `hold` wait at their presence test
+// until their scan is cancelled; `holdOnce` releases each of them after its first hold.
+class ScanNet final : public discovery::PresenceProbe, public discovery::IdentityClient {
+public:
+    discovery::fake::FakeNetwork net;
+    std::set<std::string> hold;
+    bool holdOnce = false;
+
+    discovery::Presence Test(const std::string& address, std::chrono::milliseconds timeout,
+                             const discovery::StopSignal& stop) override {
+        ++tests_;
+        if (ShouldHold(address)) {
+            ++held_;
+            while (stop.SleepFor(20ms)) {
+            }
+            return discovery::Presence::Stopped;
+        }
+        return net.Test(address, timeout, stop);
+    }
+    std::unique_ptr<discovery::IdentitySession> Connect(const std::string& address, std::uint16_t port,
+                                                        std::chrono::milliseconds timeout,
+                                                        const discovery::StopSignal& stop) override {
+        return net.Connect(address, port, timeout, stop);
+    }
+
+    int tests() const { return tests_.load(); }
+    int held() const { return held_.load(); }
+
+private:
+    bool ShouldHold(const std::string& address) {
+        std::lock_guard lock(mutex_);
+        if (!hold.count(address)) return false;
+        if (holdOnce) {
+            if (released_.count(address)) return false;
+            released_.insert(address);
+        }
+        return true;
+    }
+
+    std::mutex mutex_;
+    std::set<std::string> released_;
+    std::atomic<int> tests_{0};
+    std::atomic<int> held_{0};
+};
+
+// Shortened timings: the fakes answer at once, so only the spacing and the finish delay
+// matter; three monitor IDs are tried per display.
+inline discovery::ScanOptions QuickScan() {
+    discovery::ScanOptions o;
+    o.probeSpacing = 1ms;
+    o.echoTimeout = 20ms;
+    o.connectTimeout = 20ms;
+    o.identityTimeout = 20ms;
+    o.finishDelay = 50ms;
+    o.firstMonitorId = 1;
+    o.lastMonitorId = 3;
+    return o;
+}
+
+inline std::string Host(int n) { return "127.0.10." + std::to_string(n); }
+
+// A display on the fake subnet answering the first identity query for `id` with `first`
+// and the second query with `second` (empty: no answer).
+inline void AddDisplay(ScanNet& scan, int host, int id, Bytes first, Bytes second = {}) {
+    discovery::fake::DisplayScript script;
+    script.first[id] = std::move(first);
+    if (!second.empty()) script.second[id] = std::move(second);
+    scan.net.SetPresence(Host(host), discovery::Presence::Present);
+    scan.net.SetDisplay(Host(host), std::move(script));
+}
+
+}  // namespace dravik::discovery_pages
