@@ -9,6 +9,8 @@ inline const QString kConnecting = QStringLiteral("Connecting...");
 inline const QString kSending = QStringLiteral("Sending...");
 inline const QString kSend = QStringLiteral("Send.....");
 
+inline const QString kSelectOneMonitor = QStringLiteral("Please Select One Monitor");
+
 inline const QString kPortClosed = QStringLiteral("COM Port Closed ");
 inline const QString kOpenComError = QStringLiteral(" OPEN COM ERROR !");
 inline const QString kOpeningError = QStringLiteral("COM Port Opening Error ");

@@ -13,139 +13,86 @@ namespace {
 
 using protocol::Command;
 using protocol::Frame;
-using protocol::IrKey;
-using transport::RowPause;
+using transport::ButtonFlow;
+using transport::FlowKind;
 
-template <IrKey key>
-Frame Ir() {
-    return protocol::BuildIrKey(key);
-}
 Frame WallOn() { return protocol::BuildWallMode(true); }
 Frame WallOff() { return protocol::BuildWallMode(false); }
 
-CommandEntry Entry(std::string_view name, Action action, Command command = Command::Off) {
+CommandEntry Entry(std::string_view name, Action action, std::string_view summary) {
     CommandEntry s;
     s.name = name;
     s.action = action;
-    s.command = command;
-    return s;
-}
-
-CommandEntry FixedCmd(std::string_view name, Frame (*build)(), std::string_view summary) {
-    CommandEntry s = Entry(name, Action::Fixed);
-    s.fixed = build;
     s.summary = summary;
     return s;
 }
 
-CommandEntry ByModelCmd(std::string_view name, Command command, std::string_view summary,
-                       RowPause pause = RowPause::Pumping) {
-    CommandEntry s = Entry(name, Action::ByModel, command);
-    s.serialPause = pause;
-    s.summary = summary;
+StatusQuery StatusOf(int kind) {
+    switch (kind) {
+        case protocol::kStatusHours: return StatusQuery::Hours;
+        case protocol::kStatusBacklightOrVideo: return StatusQuery::BacklightOrVideo;
+        default: return StatusQuery::Temperature;
+    }
+}
+
+// A Control-page button as a command: the flow decides the action, the command decides
+// which value of the command line it reads.
+CommandEntry FromButton(const ButtonFlow& flow) {
+    CommandEntry s;
+    s.name = flow.name;
+    s.flow = &flow;
+    s.summary = flow.summary;
+    s.command = flow.command;
+    s.fixed = flow.fixed;
+    switch (flow.kind) {
+        case FlowKind::Fixed: s.action = Action::Fixed; break;
+        case FlowKind::PowerOff: s.action = Action::PowerOff; break;
+        case FlowKind::ByModel:
+        case FlowKind::ServiceWalk: s.action = Action::ByModel; break;
+        case FlowKind::ReadThenSet: s.action = Action::Brightness; break;
+        case FlowKind::StatusQuery:
+            s.action = Action::StatusQuery;
+            s.status = StatusOf(flow.statusKind);
+            break;
+    }
+    switch (flow.command) {
+        case Command::Backlight: s.level = LevelKind::Backlight; break;
+        case Command::BrightnessSet: s.level = LevelKind::Brightness; break;
+        case Command::Volume: s.level = LevelKind::Volume; break;
+        case Command::KeyLock: s.lock = LockKind::Key; break;
+        case Command::IrLock: s.lock = LockKind::Ir; break;
+        default: break;
+    }
     return s;
 }
 
-CommandEntry StatusCmd(std::string_view name, StatusQuery query, std::string_view summary) {
-    CommandEntry s = Entry(name, Action::StatusQuery);
-    s.status = query;
-    s.summary = summary;
-    return s;
-}
-
-// In the order of the Control page's buttons, then the service, status and wall commands.
+// The Control page's buttons in their order ("video", which no button sends alone, after
+// the other queries), then the wall commands.
 const std::vector<CommandEntry>& Table() {
     static const std::vector<CommandEntry> table = [] {
         std::vector<CommandEntry> t;
-        t.push_back(FixedCmd("power", &Ir<IrKey::Power>, "remote key Power"));
-        t.push_back(FixedCmd("menu", &Ir<IrKey::Menu>, "remote key Menu"));
-        t.push_back(FixedCmd("input", &Ir<IrKey::Input>, "remote key Input"));
-        t.push_back(FixedCmd("vol-up", &Ir<IrKey::VolumeUp>, "remote key Vol +"));
-        t.push_back(FixedCmd("vol-down", &Ir<IrKey::VolumeDown>, "remote key Vol -"));
-        t.push_back(FixedCmd("mute", &Ir<IrKey::Mute>, "remote key Mute"));
-        t.push_back(FixedCmd("up", &Ir<IrKey::Up>, "remote key Up"));
-        t.push_back(FixedCmd("down", &Ir<IrKey::Down>, "remote key Down"));
-        t.push_back(FixedCmd("left", &Ir<IrKey::Left>, "remote key Left"));
-        t.push_back(FixedCmd("right", &Ir<IrKey::Right>, "remote key Right"));
-        t.push_back(FixedCmd("ok", &Ir<IrKey::Ok>, "remote key OK"));
-        t.push_back(FixedCmd("return", &Ir<IrKey::Return>, "remote key Return"));
-        t.push_back(FixedCmd("info", &protocol::BuildInfoFrame, "remote key INFO"));
-        t.push_back(FixedCmd("on", &protocol::BuildPowerOn, "power on"));
-        {
-            CommandEntry off = Entry("off", Action::PowerOff, Command::Off);
-            off.summary = "power off (18 01, or A8 00 for the models that take it)";
-            t.push_back(off);
-        }
-        t.push_back(ByModelCmd("hdmi1", Command::Hdmi1, "input HDMI 1"));
-        t.push_back(ByModelCmd("hdmi2", Command::Hdmi2, "input HDMI 2"));
-        t.push_back(ByModelCmd("displayport", Command::DisplayPort, "input DisplayPort"));
-        t.push_back(ByModelCmd("dvi", Command::Dvi, "input DVI"));
-        t.push_back(ByModelCmd("vga", Command::Vga, "input VGA"));
-        t.push_back(ByModelCmd("usb", Command::Usb, "input USB"));
-        t.push_back(ByModelCmd("cms", Command::Cms, "input CMS", RowPause::None));
-        t.push_back(ByModelCmd("custom", Command::Custom, "input Custom", RowPause::None));
-        {
-            CommandEntry s = ByModelCmd("backlight", Command::Backlight, "backlight level (--level)");
-            s.level = LevelKind::Backlight;
-            t.push_back(s);
+        for (const ButtonFlow& flow : transport::ButtonFlows()) {
+            if (!flow.console) continue;
+            t.push_back(FromButton(flow));
+            if (flow.id == transport::ButtonFlowId::BacklightQuery) {
+                CommandEntry video = Entry("video", Action::StatusQuery, "video-parameters query");
+                video.status = StatusQuery::VideoPreRead;
+                t.push_back(video);
+            }
         }
         {
-            CommandEntry s = Entry("brightness", Action::Brightness, Command::BrightnessSet);
-            s.level = LevelKind::Brightness;
-            s.summary = "brightness level (--level): video-parameters query, then the set frame";
-            t.push_back(s);
-        }
-        {
-            CommandEntry s = ByModelCmd("volume", Command::Volume, "volume level (--level)");
-            s.level = LevelKind::Volume;
-            t.push_back(s);
-        }
-        {
-            CommandEntry s = ByModelCmd("key-lock", Command::KeyLock, "key lock (--key-lock, --ir-lock)",
-                                       RowPause::None);
-            s.lock = LockKind::Key;
-            t.push_back(s);
-        }
-        {
-            CommandEntry s = ByModelCmd("ir-lock", Command::IrLock, "IR lock (--ir-lock, --key-lock)",
-                                       RowPause::Sleep);
-            s.lock = LockKind::Ir;
-            t.push_back(s);
-        }
-        t.push_back(StatusCmd("temperature", StatusQuery::Temperature, "temperature query"));
-        t.push_back(StatusCmd("hours", StatusQuery::Hours, "operating-hours query"));
-        t.push_back(StatusCmd("backlight-query", StatusQuery::BacklightOrVideo,
-                              "backlight query (video parameters on the models that read those instead)"));
-        t.push_back(StatusCmd("video", StatusQuery::VideoPreRead, "video-parameters query"));
-        {
-            CommandEntry s = ByModelCmd("reset", Command::Reset, "reset", RowPause::None);
-            s.stopOnClosedPort = false;
-            t.push_back(s);
-        }
-        t.push_back(ByModelCmd("media-player", Command::MediaPlayer, "input media player"));
-        t.push_back(ByModelCmd("ops", Command::Ops, "input OPS"));
-        {
-            CommandEntry s = Entry("wall-on", Action::WallMode);
+            CommandEntry s = Entry("wall-on", Action::WallMode, "video wall on");
             s.fixed = &WallOn;
-            s.summary = "video wall on";
             t.push_back(s);
         }
         {
-            CommandEntry s = Entry("wall-off", Action::WallMode);
+            CommandEntry s = Entry("wall-off", Action::WallMode, "video wall off");
             s.fixed = &WallOff;
-            s.summary = "video wall off";
             t.push_back(s);
         }
-        {
-            CommandEntry s = Entry("wall-settings", Action::WallSettings);
-            s.summary = "wall settings (--matrix, --pos, --enable, --frame-comp)";
-            t.push_back(s);
-        }
-        {
-            CommandEntry s = Entry("gains", Action::Gains);
-            s.summary = "colour gains: the request, or with --rgb the set frame";
-            t.push_back(s);
-        }
+        t.push_back(Entry("wall-settings", Action::WallSettings,
+                          "wall settings (--matrix, --pos, --enable, --frame-comp)"));
+        t.push_back(Entry("gains", Action::Gains, "colour gains: the request, or with --rgb the set frame"));
         return t;
     }();
     return table;

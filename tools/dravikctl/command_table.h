@@ -6,7 +6,7 @@
 #include "protocol/catalogue.h"
 #include "protocol/selectors.h"
 #include "protocol/values.h"
-#include "transport/send_flow.h"
+#include "transport/command_flows.h"
 
 #include <QString>
 
@@ -50,10 +50,9 @@ struct CommandEntry {
     StatusQuery status = StatusQuery::Temperature;        // StatusQuery
     LevelKind level = LevelKind::None;
     LockKind lock = LockKind::None;
-    // The Control page's pacing on an RS-232 line when every row is addressed.
-    transport::RowPause serialPause = transport::RowPause::Pumping;
-    // "Reset" walks on after a closed port; every other command stops there.
-    bool stopOnClosedPort = true;
+    // The Control page's button this command is (its flow, pacing and stop rule); nullptr
+    // for the wall commands and "video".
+    const transport::ButtonFlow* flow = nullptr;
     std::string_view summary;
 
     bool wallAddressing() const {

@@ -132,13 +132,17 @@ void ConsoleContext::noteReply() {
 }
 
 void ConsoleContext::noteSelection(int row, protocol::Outcome outcome, const QString& model) {
+    noteOutcome(row, outcome, model);
+    if (outcome == protocol::Outcome::Refused) transport::RefuseCommand(*this, model);
+}
+
+void ConsoleContext::noteOutcome(int row, protocol::Outcome outcome, const QString& model) {
     beginRow(row);
     TargetResult& r = result(row);
     switch (outcome) {
         case protocol::Outcome::Refused:
             r.outcome = RowOutcome::Refused;
             r.refusal = TrimLineEnd(transport::texts::Refusal(model));
-            transport::RefuseCommand(*this, model);
             break;
         case protocol::Outcome::Silent:
             if (r.outcome == RowOutcome::Pending) r.outcome = RowOutcome::Silent;

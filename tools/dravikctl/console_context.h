@@ -116,6 +116,8 @@ public:
     void finishRemaining(const QString& error);
     // The outcome of a lookup for the current row; a refusal also goes through RefuseCommand.
     void noteSelection(int row, protocol::Outcome outcome, const QString& model);
+    // The same without showing the refusal (for flows that show it themselves).
+    void noteOutcome(int row, protocol::Outcome outcome, const QString& model);
     void markSent(int row);
 
     TargetResult& result(int row) { return results_.at(static_cast<std::size_t>(row)); }

@@ -1,6 +1,7 @@
 #include "dravikctl/runner.h"
 
 #include "protocol/decode.h"
+#include "transport/command_flows.h"
 #include "transport/lan.h"
 #include "transport/send_flow.h"
 #include "transport/serial.h"
@@ -129,8 +130,6 @@ public:
         FlowOptions options;
         const CommandEntry* entry = req_.entry;
         const bool query = req_.subcommand == Subcommand::Query;
-        if (entry && !query) options.serialPause = entry->serialPause;
-        stopOnClosedPort_ = !entry || query || entry->stopOnClosedPort;
 
         if (query) {
             options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::QueryLan(c, row); });
@@ -150,42 +149,13 @@ public:
             transport::SendToTargets(ctx_, options);
             return;
         }
+        if (entry->action == Action::StatusQuery) return;  // refused before anything runs: "query" asks
+        if (entry->flow) {
+            // A Control-page button: the page's own flow, with each display's result recorded.
+            transport::RunButtonFlow(ctx_, *entry->flow, inputs_.values, buttonHooks());
+            return;
+        }
         switch (entry->action) {
-            case Action::Fixed:
-                ctx_.frameBuffer() = entry->fixed();
-                options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::SendLan(c, row); });
-                options.serialSend = wrapSerial(&transport::SendSerial);
-                transport::SendToTargets(ctx_, options);
-                return;
-            case Action::PowerOff:
-                options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::SendLan(c, row); });
-                options.serialSend = wrapSerial(&transport::SendSerial);
-                transport::SendRebuilt(ctx_, rebuild(), options);
-                return;
-            case Action::ByModel:
-                options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::SendLan(c, row); });
-                options.serialSend = wrapSerial(&transport::SendSerial);
-                transport::SendByModel(ctx_, selector(false), options);
-                return;
-            case Action::Brightness: {
-                const transport::FrameBuilder query = [this](const QString& model) {
-                    const int row = ctx_.currentRow();
-                    return take(row, SelectBrightnessQuery(model, inputs_), model);
-                };
-                const transport::FrameBuilder set = [this](const QString& model) {
-                    const int row = ctx_.currentRow();
-                    if (row >= 0) ctx_.result(row).setAsked = true;
-                    return take(row, SelectBrightnessSet(model, inputs_), model);
-                };
-                options.lanSend = wrapLan([query, set](ExchangeContext& c, int row) {
-                    transport::ReadThenSetLan(c, row, query, set);
-                });
-                options.serialSend = wrapSerial([query, set](ExchangeContext& c, int row) {
-                    return transport::ReadThenSetSerial(c, row, query, set);
-                });
-                transport::SendToTargets(ctx_, options);
-                return;
-            }
             case Action::WallMode:
                 ctx_.frameBuffer() = entry->fixed();
                 options.ignoreSelection = true;
@@ -200,12 +170,34 @@ public:
                 options.serialSend = wrapSerial(&transport::SendSerialWall);
                 transport::SendRebuilt(ctx_, rebuild(), options);
                 return;
+            case Action::Fixed:
+            case Action::PowerOff:
+            case Action::ByModel:
+            case Action::Brightness:
             case Action::StatusQuery:
-                return;  // refused before anything runs: queries go through "query"
+                return;  // the Control page's buttons, run above
         }
     }
 
 private:
+    transport::ButtonFlowHooks buttonHooks() {
+        transport::ButtonFlowHooks hooks;
+        hooks.lookedUp = [this](int row, transport::FrameLookup lookup, protocol::Outcome outcome,
+                                const QString& model) {
+            if (row < 0 || row >= ctx_.rowCount()) return;
+            if (lookup == transport::FrameLookup::Set) ctx_.result(row).setAsked = true;
+            // The flow shows the refusal itself.
+            ctx_.noteOutcome(row, outcome, model);
+        };
+        hooks.rowStarting = [this](int row) { ctx_.beginRow(row); };
+        hooks.rowSent = [this](int row) {
+            ctx_.markSent(row);
+            ctx_.finishRow(row);
+        };
+        hooks.rowSkipped = [this](int row) { ctx_.finishRow(row); };
+        return hooks;
+    }
+
     // The row's frame into the frame buffer; a refusal goes through RefuseCommand.
     bool take(int row, protocol::Selection selection, const QString& model) {
         if (row < 0) return false;
@@ -256,7 +248,7 @@ private:
             const bool goOn = send(c, row);
             ctx_.markSent(row);
             ctx_.finishRow(row);
-            return goOn || !stopOnClosedPort_;
+            return goOn;
         };
     }
 
@@ -264,7 +256,6 @@ private:
     ConsoleContext& ctx_;
     FrameInputs& inputs_;
     int nextRow_ = 0;
-    bool stopOnClosedPort_ = true;
 };
 
 void RunUnit(const RunRequest& req, const Unit& unit, Board& board, Console& console) {

@@ -9,7 +9,6 @@ inline const QString kEnterInteger = QStringLiteral("Please enter an integer.");
 inline const QString kInputIpAddress = QStringLiteral("Please input IP Address");
 inline const QString kLoadOrInput = QStringLiteral("Please Load or Input Data !!!");
 inline const QString kSelectDeleteItem = QStringLiteral("Please Select Delete Item");
-inline const QString kSelectOneMonitor = QStringLiteral("Please Select One Monitor");
 inline const QString kTemperatureTitle = QStringLiteral("Temperature ");
 
 // "IP:192.168.1.20 exist"
