@@ -59,22 +59,6 @@ bool BuildQuery(ExchangeContext& ctx, const QString& model, const SerialDiscover
     return true;
 }
 
-// The text a search lists for a reply; false when the reply gives no row.
-bool ListedText(const QByteArray& received, const QString& selectedModel, const SerialDiscoveryOptions& options,
-                QString& listed) {
-    const auto reply = BytesOf(received);
-    if (!protocol::IsTextReply(reply, options.searchTextLimit)) return false;
-    const std::string text = protocol::IdentityText(reply, options.searchTextLimit);
-    if (options.requireSelectedModel) {
-        if (TextOf(text) != selectedModel) return false;
-        listed = selectedModel;
-        return true;
-    }
-    // An empty text is still an answer from that ID.
-    listed = TextOf(options.stripMakerName ? protocol::StripMakerName(text) : text);
-    return true;
-}
-
 // The operator can close the port or switch to LAN during any pumping wait.
 bool LineStillUsable(ExchangeContext& ctx) { return !ctx.lanMode() && ctx.serialPort().isOpen(); }
 
@@ -94,6 +78,25 @@ SerialDiscoveryOptions WallPageSerialOptions() {
     o.checkPauseMs = 150;
     o.checkShowsReply = false;
     return o;
+}
+
+std::optional<QString> SearchRowText(std::span<const protocol::Byte> reply, const QString& selectedModel,
+                                     const SerialDiscoveryOptions& options) {
+    if (!protocol::IsTextReply(reply, options.searchTextLimit)) return std::nullopt;
+    const std::string text = protocol::IdentityText(reply, options.searchTextLimit);
+    if (options.requireSelectedModel) {
+        if (TextOf(text) != selectedModel) return std::nullopt;
+        return selectedModel;
+    }
+    // An empty text is still an answer from that ID.
+    return TextOf(options.stripMakerName ? protocol::StripMakerName(text) : text);
+}
+
+bool ReplyNamesModel(std::span<const protocol::Byte> reply, const QString& model) {
+    // A reply without text names no model, not even an empty one. Whole, case-sensitive:
+    // "LM-55 " is not "LM-55".
+    if (model.isEmpty() || !protocol::IsTextReply(reply, kCheckTextLimit)) return false;
+    return TextOf(protocol::IdentityText(reply, kCheckTextLimit)) == model;
 }
 
 void SearchMonitorIds(ExchangeContext& ctx, DiscoveryView& view, const SerialDiscoveryOptions& options) {
@@ -125,10 +128,10 @@ void SearchMonitorIds(ExchangeContext& ctx, DiscoveryView& view, const SerialDis
         transport::WriteSerial(port, query);
         QByteArray received;
         if (ReadWithRetry(port, received, options.searchFirstWaitMs, options.searchSecondWaitMs) <= 0) continue;
-        QString listed;
-        if (!ListedText(received, model, options, listed)) continue;
+        const std::optional<QString> listed = SearchRowText(BytesOf(received), model, options);
+        if (!listed) continue;
         const QString idText = QString::number(id);
-        view.appendRow({idText, listed, QStringLiteral("Y"), QStringLiteral("0"), idText});
+        view.appendRow({idText, *listed, QStringLiteral("Y"), QStringLiteral("0"), idText});
     }
 
     ctx.setStatus(QString());
@@ -195,8 +198,7 @@ bool CheckMonitorRow(ExchangeContext& ctx, int row, const SerialDiscoveryOptions
         ctx.writeControls();
     }
     ctx.setStatus(QString());
-    // Whole, case-sensitive: "LM-55 " is not "LM-55".
-    return TextOf(protocol::IdentityText(reply.received(), kCheckTextLimit)) == model;
+    return ReplyNamesModel(reply.received(), model);
 }
 
 }  // namespace dravik::discovery

@@ -10,6 +10,9 @@
 
 #include <QString>
 
+#include <optional>
+#include <span>
+
 namespace dravik::discovery {
 
 inline const QString kSearchingText = QStringLiteral("Search.....");
@@ -55,6 +58,13 @@ void SearchMonitorIds(transport::ExchangeContext& ctx, DiscoveryView& view, cons
 // "Check Monitor": the selected row, or every row in list order. Does nothing in LAN mode
 // or while another flow of the page runs; an empty list beeps and says "NO Monitor Data".
 void CheckMonitors(transport::ExchangeContext& ctx, const SerialDiscoveryOptions& options);
+
+// The model text a "Search" lists for one reply; nullopt when the reply gives no row.
+std::optional<QString> SearchRowText(std::span<const protocol::Byte> reply, const QString& selectedModel,
+                                     const SerialDiscoveryOptions& options);
+
+// True when a "Check Monitor" reply names exactly this model.
+bool ReplyNamesModel(std::span<const protocol::Byte> reply, const QString& model);
 
 // One row of "Check Monitor": true when the display with the row's monitor ID (column 0)
 // answers the identity query with exactly the row's model name (column 1). A refused

@@ -1,6 +1,6 @@
 // Shared pieces of the discovery page tests: feedback that keeps the order of events, a
-// pseudo-terminal line with scripted answers, a scan network whose hosts can be held back,
-// and bounded waits that keep the Qt event loop running.
+// scan network whose hosts can be held back, and bounded waits that keep the Qt event loop
+// running.
 #pragma once
 
 #include "discovery/backends.h"
@@ -15,11 +15,6 @@
 #include <QStringList>
 #include <QTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -27,7 +22,6 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace dravik::discovery_pages {
@@ -97,77 +91,6 @@ inline std::vector<std::string> SearchQueries(Byte command) {
     }
     return out;
 }
-
-// A pseudo-terminal whose far end answers each request frame with scripted bytes: for
-// replies the simulated displays never give (a length byte that does not fit the text).
-class ScriptedLine {
-public:
-    using Script = std::function<Bytes(const Bytes& frame)>;
-
-    explicit ScriptedLine(Script script) : script_(std::move(script)) {}
-    ~ScriptedLine() {
-        stopping_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (master_ >= 0) ::close(master_);
-        if (slave_ >= 0) ::close(slave_);
-    }
-    ScriptedLine(const ScriptedLine&) = delete;
-    ScriptedLine& operator=(const ScriptedLine&) = delete;
-
-    bool start() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return false;
-        char name[128];
-        if (::ptsname_r(master_, name, sizeof name) != 0) return false;
-        path_ = name;
-        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave_ < 0) return false;
-        termios tio{};
-        if (::tcgetattr(slave_, &tio) != 0) return false;
-        ::cfmakeraw(&tio);
-        if (::tcsetattr(slave_, TCSANOW, &tio) != 0) return false;
-        thread_ = std::thread([this] { run(); });
-        return true;
-    }
-
-    const std::string& devicePath() const { return path_; }
-    std::size_t framesHeard() const { return heard_.load(); }
-
-private:
-    void run() {
-        Bytes pending;
-        while (!stopping_) {
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
-            Byte buf[256];
-            const ssize_t n = ::read(master_, buf, sizeof buf);
-            if (n <= 0) continue;
-            pending.insert(pending.end(), buf, buf + n);
-            // A6 ID 00 00 00 LEN ..., LEN counting the bytes from byte 6 through the checksum.
-            while (pending.size() >= 6) {
-                if (pending[0] != 0xA6) {
-                    pending.erase(pending.begin());
-                    continue;
-                }
-                const std::size_t total = 6u + pending[5];
-                if (pending.size() < total) break;
-                const Bytes frame(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(total));
-                pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(total));
-                ++heard_;
-                const Bytes reply = script_(frame);
-                if (!reply.empty()) (void)!::write(master_, reply.data(), reply.size());
-            }
-        }
-    }
-
-    Script script_;
-    std::string path_;
-    int master_ = -1;
-    int slave_ = -1;
-    std::atomic<bool> stopping_{false};
-    std::atomic<std::size_t> heard_{0};
-    std::thread thread_;
-};
 
 // 21 ID 00 00 LEN 01 CMD text CS with a length byte chosen by the test.
 inline Bytes ReplyWithLength(Byte id, Byte command, Byte length, std::string_view text) {

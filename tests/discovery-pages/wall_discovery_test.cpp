@@ -233,12 +233,15 @@ TEST_F(WallDiscovery, CheckMonitorMarksRowsByTheirModel) {
     page().appendRow("11", "KA-55Q", "", "0", "11");  // answers "ORVANTE KA-55Q"
     page().appendRow("5", "KC-46D", "", "0", "5");    // nobody there
     page().appendRow("17", "KA-65Q", "", "0", "17");
+    page().appendRow("3", "LM-50", "", "0", "3");     // refused here: "N", nothing sent
 
     Click(kCheckMonitor);
-    EXPECT_EQ(Column(2), (QStringList{"Y", "N", "N", "Y"}));
+    EXPECT_EQ(Column(2), (QStringList{"Y", "N", "N", "Y", "N"}));
+    EXPECT_EQ(Heard(*line), (std::vector<std::string>{"2:A1", "11:A1", "5:A2", "17:A1"}));
     // The TX box shows the last query; a reply is never shown on this page.
     EXPECT_EQ(Child<QLineEdit>("txEdit")->text().toStdString(), line->log().back().hex);
-    EXPECT_TRUE(feedback.events.isEmpty());
+    EXPECT_EQ(feedback.events, QStringList{"LM-50 No This Function or Unsupported !\r\n"});
+    feedback.events.clear();
 
     // A selected row is checked alone.
     line->clearLog();
@@ -246,7 +249,7 @@ TEST_F(WallDiscovery, CheckMonitorMarksRowsByTheirModel) {
     Child<QTableWidget>("wallTargetList")->selectRow(0);
     page().setCellText(0, 2, "");
     Click(kCheckMonitor);
-    EXPECT_EQ(Column(2), (QStringList{"Y", "", "N", "Y"}));
+    EXPECT_EQ(Column(2), (QStringList{"Y", "", "N", "Y", "N"}));
     EXPECT_EQ(Heard(*line), std::vector<std::string>{"2:A1"});
 
     // An empty list: the beep, then the message.

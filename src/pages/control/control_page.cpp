@@ -4,6 +4,8 @@
 // controls and the composer in control_page_levels.cpp.
 #include "pages/control/control_page.h"
 
+#include "discovery/page_scan.h"
+#include "pages/control/control_discovery_view.h"
 #include "pages/control/control_texts.h"
 #include "pages/control/level_controls.h"
 #include "protocol/decode.h"
@@ -90,6 +92,7 @@ ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
                         : transport::ComPortController::PortLister(&transport::SerialPort::SystemPortNames));
     bindControls();
     connectButtons();
+    setUpDiscovery();
 
     // The page always opens in LAN mode.
     lan_ = interfaceRadio_ == 0;
@@ -274,6 +277,8 @@ void ControlPage::SwitchInterface(bool lan) {
     }
     interfaceRadio_ = lan ? 0 : 1;
     lan_ = lan;
+    // A scan still running would fill the RS-232 list with LAN rows.
+    if (!lan) scan_->Cancel();
     fillModelCombo(false);
     applyInterfaceState();
     setUpColumns();

@@ -9,7 +9,7 @@
 #include "targets/local_address.h"
 #include "transport/com_port.h"
 #include "transport/exchange_context.h"
-#include "transport/send_flow.h"
+#include "transport/command_flows.h"
 #include "transport/serial_port.h"
 
 #include <QWidget>
@@ -20,6 +20,7 @@
 #include <vector>
 
 namespace Ui { class ControlPage; }
+namespace dravik::discovery { class PageScan; }
 
 class QAbstractButton;
 class QLineEdit;
@@ -49,6 +50,9 @@ public:
 
     // The "LAN" / "RS-232" radios; nothing happens when the choice does not change.
     void SwitchInterface(bool lan);
+
+    // True while a LAN scan of this page still has threads running.
+    bool scanRunning() const;
 
     // The stored values (levels, locks, readings, video parameters).
     const protocol::PageValues& values() const { return values_; }
@@ -99,43 +103,17 @@ private:
     void fillModelCombo(bool atStart);
     void applyInterfaceState();
 
-    // Builds the command's frame for the model into the frame buffer. A refused model gets
-    // the refusal message, a silent one nothing; both return false. `readFirst`: the
-    // command's builder reads the controls before it fills in the values.
-    bool selectInto(protocol::Command command, const QString& model, bool readFirst = true);
-    transport::RowSelector selector(protocol::Command command, bool readFirst = true);
-
-    // Send flows of the command buttons.
-    void sendFixedFrame(const protocol::Frame& frame);
-    void sendInput(protocol::Command command);
-    void powerOff();
-    void setBacklight();
-    void setBrightness();
-    void setVolume();
-    void setKeyLock();
-    void setIrLock();
-    void sendCms();
-    void sendCustom();
-
-    // Status queries and service buttons.
-    void updateTemperature();
-    void readOperatingHours();
-    void readBacklightOrVideo();
-    void runStatusQuery(int kind);
-    void resetDisplays();
-    void selectMediaPlayer();
-    void selectMediaPlayerByModel();
-    void selectOps();
-    void sendInfoKey();
-    // The rows a service button walks: the selected one, or all in order. An empty list
-    // beeps. `fn(row, allRows)`.
-    void forEachAddressedRow(const std::function<void(int row, bool allRows)>& fn);
+    // Runs the button's flow from the shared table, reading the controls where it needs them.
+    void runButton(transport::ButtonFlowId id);
 
     // Level controls and composer.
     void onLevelScrolled(LevelScrollBar* bar, int& level, ScrollKind kind, int thumb);
     void computeChecksum();
 
-    // Hooks of the discovery work (LAN scan, serial monitor check, monitor ID search).
+    // Discovery (control_page_discovery.cpp): "IP Scan", "Check Monitor" and the monitor
+    // ID "Search".
+    class DiscoveryAdapter;
+    void setUpDiscovery();
     void scanLan();
     void checkMonitors();
     void searchMonitorIds();
@@ -167,6 +145,10 @@ private:
     int headerA_ = 1;
     int headerB_ = 1;
     bool headerC_ = false;
+
+    // Last: the scan goes first when the page is destroyed (its threads are joined then).
+    std::unique_ptr<DiscoveryAdapter> discoveryView_;
+    std::unique_ptr<discovery::PageScan> scan_;
 };
 
 }  // namespace dravik::pages

@@ -20,7 +20,8 @@ void VideoWallPage::SetUpDiscovery() {
 }
 
 void VideoWallPage::ScanLan() {
-    if (!lan_) return;
+    // A flow inside a pumping wait is still walking the rows the scan would clear.
+    if (!lan_ || busy()) return;
     // The wall scans the subnet this computer is on, whatever was typed into the box.
     const targets::LocalAddress local = targets::LookUpLocalAddress(localAddressLookup());
     setIpAddressText(local.shown);
