@@ -3,6 +3,7 @@
 // control_page_commands.cpp, the target list files in control_page_targets.cpp, the level
 // controls and the composer in control_page_levels.cpp.
 #include "pages/control/control_page.h"
+#include "pages/page_keys.h"
 
 #include "discovery/page_scan.h"
 #include "pages/control/control_discovery_view.h"
@@ -298,15 +299,7 @@ bool ControlPage::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ControlPage::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
-    }
+    if (!SwallowDialogKeys(event)) QWidget::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // rows, the interface switches and the COM port box. Commands, the grid with its tiling files
 // and the colour gains live in the other video_wall_*.cpp files.
 #include "pages/wall/video_wall_page.h"
+#include "pages/page_keys.h"
 
 #include "controls/ipv4_edit.h"
 #include "discovery/page_scan.h"
@@ -208,15 +209,7 @@ void VideoWallPage::ConnectButtons() {
 }
 
 void VideoWallPage::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
-    }
+    if (!SwallowDialogKeys(event)) QWidget::keyPressEvent(event);
 }
 
 // --- Data exchange ---------------------------------------------------------------------
