@@ -5,7 +5,7 @@ set -euo pipefail
 
 DRAVIK_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libqt6serialport6-dev
+  qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core iproute2 python3
 )
@@ -31,7 +31,7 @@ dravik_install_packages() {
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq
   # shellcheck disable=SC2086
-  $sudo apt-get install -y -qq --no-install-recommends $missing
+  $sudo apt-get install -y -qq $missing
 }
 
 dravik_install_packages "${DRAVIK_PACKAGES[@]}" "$@"
