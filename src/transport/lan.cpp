@@ -143,6 +143,20 @@ void LanLink::close() {
     socket_.reset();
 }
 
+namespace {
+
+// Connects the row's link; on failure the row is marked "N" and the status cleared.
+bool ConnectRow(ExchangeContext& ctx, LanLink& link, int row, const QString& address, bool focusList) {
+    if (link.connectTo(address)) return true;
+    link.close();
+    ctx.setCellText(row, kColLink, QStringLiteral("N"));
+    ctx.setStatus(QString());
+    if (focusList) ctx.focusTargetList();
+    return false;
+}
+
+}  // namespace
+
 void SendLan(ExchangeContext& ctx, int row, const LanOptions& options) {
     ctx.setRxText(QString());
     ctx.writeControls();
@@ -154,13 +168,7 @@ void SendLan(ExchangeContext& ctx, int row, const LanOptions& options) {
 
     ctx.setStatus(texts::kConnecting);
     LanLink link(options);
-    if (!link.connectTo(address)) {
-        link.close();
-        ctx.setCellText(row, kColLink, QStringLiteral("N"));
-        ctx.setStatus(QString());
-        ctx.focusTargetList();
-        return;
-    }
+    if (!ConnectRow(ctx, link, row, address, true)) return;
     ctx.setStatus(texts::kSending);
     link.send(ctx.frameBuffer());
     QThread::msleep(static_cast<unsigned long>(std::max(0, options.sendPauseMs)));
@@ -178,13 +186,7 @@ bool QueryLan(ExchangeContext& ctx, int row, const LanOptions& options) {
     ctx.setStatus(texts::kConnecting);
 
     LanLink link(options);
-    if (!link.connectTo(address)) {
-        link.close();
-        ctx.setCellText(row, kColLink, QStringLiteral("N"));
-        ctx.setStatus(QString());
-        ctx.focusTargetList();
-        return false;
-    }
+    if (!ConnectRow(ctx, link, row, address, true)) return false;
     ctx.setStatus(texts::kSending);
     AddressAndSeal(ctx.frameBuffer(), id);
     EchoTx(ctx);
@@ -216,12 +218,7 @@ void ReadThenSetLan(ExchangeContext& ctx, int row, const FrameBuilder& buildQuer
     ctx.setStatus(texts::kConnecting);
 
     LanLink link(options);
-    if (!link.connectTo(address)) {
-        link.close();
-        ctx.setCellText(row, kColLink, QStringLiteral("N"));
-        ctx.setStatus(QString());
-        return;
-    }
+    if (!ConnectRow(ctx, link, row, address, false)) return;
 
     ReplyBuffer& reply = ctx.replyBuffer();
     if (buildQuery && buildQuery(model)) {

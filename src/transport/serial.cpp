@@ -43,6 +43,14 @@ void TakeSendReply(ExchangeContext& ctx, SerialPort& port) {
     }
 }
 
+// A send with the port closed: "COM Port Closed " and nothing written.
+bool RefuseWhenClosed(ExchangeContext& ctx, bool focusList) {
+    if (ctx.serialPort().isOpen()) return false;
+    ctx.feedback().message(texts::kPortClosed);
+    if (focusList) ctx.focusTargetList();
+    return true;
+}
+
 }  // namespace
 
 int ReadSerial(SerialPort& port, QByteArray& received) {
@@ -86,11 +94,7 @@ bool SendSerial(ExchangeContext& ctx, int row) {
     EchoTx(ctx);
 
     SerialPort& port = ctx.serialPort();
-    if (!port.isOpen()) {
-        ctx.feedback().message(texts::kPortClosed);
-        ctx.focusTargetList();
-        return false;
-    }
+    if (RefuseWhenClosed(ctx, true)) return false;
     DrainSerial(port);
     WriteSerial(port, ctx.frameBuffer());
     PumpWait(kSendReplyWaitMs);
@@ -109,11 +113,7 @@ bool QuerySerial(ExchangeContext& ctx, int row) {
     EchoTx(ctx);
 
     SerialPort& port = ctx.serialPort();
-    if (!port.isOpen()) {
-        ctx.feedback().message(texts::kPortClosed);
-        ctx.focusTargetList();
-        return false;
-    }
+    if (RefuseWhenClosed(ctx, true)) return false;
     DrainSerial(port);
     WriteSerial(port, ctx.frameBuffer());
     QByteArray received;
@@ -141,10 +141,7 @@ bool ReadThenSetSerial(ExchangeContext& ctx, int row, const FrameBuilder& buildQ
     if (buildQuery && buildQuery(model)) {
         AddressAndSeal(ctx.frameBuffer(), id);
         EchoTx(ctx);
-        if (!port.isOpen()) {
-            ctx.feedback().message(texts::kPortClosed);
-            return false;
-        }
+        if (RefuseWhenClosed(ctx, false)) return false;
         DrainSerial(port);
         PumpWait(kBeforeWriteMs);
         WriteSerial(port, ctx.frameBuffer());
@@ -170,10 +167,7 @@ bool ReadThenSetSerial(ExchangeContext& ctx, int row, const FrameBuilder& buildQ
     if (buildSet && buildSet(model)) {
         AddressAndSeal(ctx.frameBuffer(), id);
         EchoTx(ctx);
-        if (!port.isOpen()) {
-            ctx.feedback().message(texts::kPortClosed);
-            return false;
-        }
+        if (RefuseWhenClosed(ctx, false)) return false;
         DrainSerial(port);
         PumpWait(kBeforeWriteMs);
         WriteSerial(port, ctx.frameBuffer());
@@ -190,11 +184,7 @@ bool SendSerialWall(ExchangeContext& ctx, int row) {
     AddressAndSealWall(ctx.frameBuffer(), id);
     EchoTx(ctx);
     SerialPort& port = ctx.serialPort();
-    if (!port.isOpen()) {
-        ctx.feedback().message(texts::kPortClosed);
-        ctx.focusTargetList();
-        return false;
-    }
+    if (RefuseWhenClosed(ctx, true)) return false;
     WriteSerial(port, ctx.frameBuffer());
     ctx.setStatus(QString());
     ctx.focusTargetList();
