@@ -198,4 +198,8 @@ void SerialPort::clearError() {
     if (isOpen()) port_->clearError();
 }
 
+void SerialPort::moveToThread(QThread* thread) {
+    if (port_ && thread) port_->moveToThread(thread);
+}
+
 }  // namespace dravik::transport

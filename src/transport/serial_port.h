@@ -9,6 +9,7 @@
 #include <memory>
 
 class QSerialPort;
+class QThread;
 
 namespace dravik::transport {
 
@@ -65,6 +66,10 @@ public:
     static QStringList SystemPortNames();
     // Opens the port and closes it again at once; true when it opened.
     static bool Probe(const QString& portText);
+
+    // Hands the open port to another thread (a flow's worker, and back when it ends). Called
+    // on the thread that has it now; no one else touches the port meanwhile.
+    void moveToThread(QThread* thread);
 
 private:
     std::unique_ptr<QSerialPort> port_;

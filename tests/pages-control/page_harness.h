@@ -14,6 +14,9 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -90,13 +93,27 @@ public:
 
     // A press as the operator makes it; hidden buttons included, and disabled ones (the
     // hidden "Reset" and "Player") through their signal.
+    // A press that starts a command flow returns when the flow has ended (its events shown);
+    // one made while a flow runs returns at once.
     void press(int id) const {
+        const bool idle = !page->flowRunning();
         QAbstractButton* b = button(id);
         if (b->isEnabled()) {
             b->click();
         } else {
             QMetaObject::invokeMethod(b, "clicked", Q_ARG(bool, false));
         }
+        if (idle) waitIdle();
+    }
+
+    // Takes events until the page's flow has ended (at most two minutes).
+    void waitIdle() const {
+        QDeadlineTimer deadline(120000);
+        while (page->flowRunning() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+        }
+        QCoreApplication::processEvents();
     }
 
     void toRs232() const { press(1137); }

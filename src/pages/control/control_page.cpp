@@ -7,6 +7,7 @@
 
 #include "discovery/page_scan.h"
 #include "pages/control/control_discovery_view.h"
+#include "pages/control/control_flow_view.h"
 #include "pages/control/control_texts.h"
 #include "pages/control/level_controls.h"
 #include "protocol/decode.h"
@@ -127,7 +128,11 @@ ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
     ui_->temperatureGroup->setTitle(control_texts::kTemperatureTitle);
 }
 
-ControlPage::~ControlPage() = default;
+
+
+// The worker goes first: a running flow is asked to stop and joined while everything it
+// reports to is still there.
+ControlPage::~ControlPage() { worker_.reset(); }
 
 // ---------------------------------------------------------------------------------------
 // Initialisation

@@ -17,10 +17,12 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Ui { class ControlPage; }
 namespace dravik::discovery { class PageScan; }
+namespace dravik::flows { class FlowWorker; }
 
 class QAbstractButton;
 class QLineEdit;
@@ -53,6 +55,11 @@ public:
 
     // True while a LAN scan of this page still has threads running.
     bool scanRunning() const;
+
+    // True while a command flow runs on the page's worker thread.
+    bool flowRunning() const;
+    // The row whose exchange runs now; -1 when none.
+    int rowInFlight() const { return rowInFlight_; }
 
     // The stored values (levels, locks, readings, video parameters).
     const protocol::PageValues& values() const { return values_; }
@@ -103,8 +110,11 @@ private:
     void fillModelCombo(bool atStart);
     void applyInterfaceState();
 
-    // Runs the button's flow from the shared table, reading the controls where it needs them.
+    // Runs the button's flow from the shared table on the worker thread, reading the controls
+    // where it needs them; the page shows its events as they come (control_page_flow.cpp).
+    class FlowView;
     void runButton(transport::ButtonFlowId id);
+    void markRowInFlight(int row);
 
     // Level controls and composer.
     void onLevelScrolled(LevelScrollBar* bar, int& level, ScrollKind kind, int thumb);
@@ -145,6 +155,12 @@ private:
     int headerA_ = 1;
     int headerB_ = 1;
     bool headerC_ = false;
+
+    // The run state of the command flows: the guard is held while one runs.
+    std::optional<transport::FlowGuard> flowGuard_;
+    int rowInFlight_ = -1;
+    std::unique_ptr<FlowView> flowView_;
+    std::unique_ptr<flows::FlowWorker> worker_;
 
     // Last: the scan goes first when the page is destroyed (its threads are joined then).
     std::unique_ptr<DiscoveryAdapter> discoveryView_;

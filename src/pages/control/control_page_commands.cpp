@@ -1,8 +1,5 @@
 // ControlPage: the command buttons. Which flow each one runs is in transport/command_flows
-// (dravikctl runs the same table); the page adds only the reading of its controls.
-//
-// A press that arrives while a flow waits (the waits dispatch events) is ignored: the
-// running flow is still sending the page's one frame buffer.
+// (dravikctl runs the same table); the flow itself runs in flows/ (control_page_flow.cpp).
 #include "pages/control/control_page.h"
 
 #include "pages/control/control_texts.h"
@@ -68,16 +65,6 @@ void ControlPage::connectButtons() {
     }
 
     on(ui.checksumButton, [this] { computeChecksum(); });
-}
-
-// ---------------------------------------------------------------------------------------
-
-void ControlPage::runButton(ButtonFlowId id) {
-    transport::ButtonFlowHooks hooks;
-    // Per row, right before its frame is built: a level changed during a pumping wait
-    // reaches the rows still to come.
-    hooks.readControls = [this] { readControls(); };
-    transport::RunButtonFlow(*this, id, values_, hooks);
 }
 
 }  // namespace dravik::pages

@@ -1,0 +1,87 @@
+// The Control page's command flows on Links: which rows a button addresses, in which order,
+// with which exchange and which waits. One runner for the window and dravikctl; it knows
+// targets and links, never a widget, a column or a message box. What the operator sees comes
+// from the observer, which turns these events and each row's RowResult into cells, status
+// texts, echo and boxes.
+//
+// The runner blocks for the flow's waits: the window runs it on a worker thread (see
+// FlowWorker), dravikctl on its own threads.
+#pragma once
+
+#include "flows/row_result.h"
+#include "protocol/decode.h"
+#include "protocol/frame.h"
+#include "protocol/values.h"
+#include "targets/target.h"
+#include "transport/command_flows.h"
+#include "transport/link.h"
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dravik::flows {
+
+// What the status line says while a row's exchange runs.
+enum class StatusText { None, Connecting, Sending, Send };
+
+// How a reply is echoed into the receive box: "%02X" per byte, or "%02X " per byte.
+enum class RxEcho { Packed, Spaced };
+
+// Events of a running flow in the order they happen, on the thread that runs it. message(),
+// refused() and readControls() return only when the front end has handled them (a modal box
+// is closed, the controls are read), so the flow goes on as the operator sees it.
+class ControlObserver {
+public:
+    virtual ~ControlObserver() = default;
+    virtual void clearTx() {}
+    virtual void clearMessageLine() {}
+    virtual void beep() {}
+    virtual void status(StatusText /*text*/) {}
+    virtual void rowStarted(int /*index*/) {}
+    // The frame, addressed and sealed for the row, is now the frame buffer (the TX echo).
+    virtual void frameSealed(int /*index*/, const protocol::Frame& /*frame*/) {}
+    // refresh: the front end writes its values back into its controls afterwards.
+    virtual void rxCleared(bool /*refresh*/) {}
+    // always: shown whatever the Show flag says.
+    virtual void rxShown(std::span<const protocol::Byte> /*reply*/, RxEcho /*echo*/, bool /*always*/) {}
+    virtual void linkMarked(int /*index*/, bool /*up*/) {}
+    virtual void message(const std::string& /*text*/) {}
+    virtual void refused(const std::string& /*model*/) {}
+    // The reply was decoded into the values (the page's values from now on).
+    virtual void decoded(const protocol::PageValues& /*values*/, const protocol::DecodeResult& /*result*/) {}
+    virtual void focusList() {}
+    // The front end's controls into the values right before a frame is built from them.
+    virtual void readControls(protocol::PageValues& /*values*/) {}
+    // A builder stored a value back (a level made even): the front end's values from now on.
+    virtual void valuesChanged(const protocol::PageValues& /*values*/) {}
+    virtual void rowFinished(const RowResult& /*result*/, int /*index*/) {}
+    // Asked between rows: true ends the flow there.
+    virtual bool stopRequested() { return false; }
+};
+
+struct ControlRequest {
+    const transport::ButtonFlow* flow = nullptr;
+    std::vector<targets::Target> targets;  // in list order
+    int selected = -1;                     // -1: none selected
+    bool lan = true;                       // the page's interface
+    protocol::PageValues values;           // the page's values at the start
+    protocol::Frame frame;                 // the page's frame buffer at the start
+    // dravikctl: a LAN send reads the display's acknowledge as an RS-232 send does.
+    bool awaitLanAcknowledge = false;
+};
+
+struct ControlLinks {
+    transport::Link* lan = nullptr;     // opened per exchange
+    transport::Link* serial = nullptr;  // the one line
+};
+
+struct ControlRun {
+    std::vector<RowResult> rows;  // one per row addressed, in the order they were run
+    protocol::PageValues values;  // as the flow left them
+    protocol::Frame frame;        // the frame buffer as the flow left it
+};
+
+ControlRun RunControlFlow(const ControlRequest& request, const ControlLinks& links, ControlObserver& observer);
+
+}  // namespace dravik::flows

@@ -1,0 +1,74 @@
+#include "flows/reply_rules.h"
+
+namespace dravik::flows::rules {
+
+using protocol::Byte;
+using transport::LinkError;
+
+ReplyRule Rule(Millis pause, Millis timeout, int limit, Millis retry, Millis preWrite, bool drainFirst) {
+    ReplyRule r;
+    r.pause = pause;
+    r.timeout = timeout;
+    r.limit = limit;
+    r.retry = retry;
+    r.preWrite = preWrite;
+    r.drainFirst = drainFirst;
+    return r;
+}
+
+ReplyRule LanSend(bool awaitAcknowledge) {
+    return Rule(Millis{250}, awaitAcknowledge ? kLanReceiveTimeout : Millis{0}, kLanReplyLimit);
+}
+ReplyRule LanQuery() { return Rule(Millis{0}, kLanReceiveTimeout, kLanReplyLimit); }
+ReplyRule LanReadThenSetQuery() { return Rule(Millis{300}, kLanReceiveTimeout, kLanReplyLimit); }
+ReplyRule LanReadThenSetSet() { return Rule(Millis{0}, kLanReceiveTimeout, kLanReplyLimit); }
+ReplyRule LanWall() { return Rule(Millis{100}, kLanReceiveTimeout, kLanReplyLimit); }
+
+ReplyRule SerialSend() { return Rule(Millis{450}, kSerialReadRetry, kSerialReadLimit); }
+ReplyRule SerialQuery() { return Rule(Millis{800}, kSerialReadRetry, kSerialReadLimit, Millis{500}); }
+ReplyRule SerialReadThenSetQuery() {
+    return Rule(Millis{1200}, kSerialReadRetry, kSerialReadLimit, Millis{1000}, Millis{200});
+}
+ReplyRule SerialReadThenSetSet() {
+    return Rule(Millis{450}, kSerialReadRetry, kSerialReadLimit, Millis{0}, Millis{200});
+}
+ReplyRule SerialWall() { return Rule(Millis{0}, Millis{0}, kSerialReadLimit, Millis{0}, Millis{0}, false); }
+
+Outcome ClassifyReply(std::span<const Byte> reply) {
+    if (reply.empty()) return Outcome::NoReply;
+    if (reply[0] != protocol::kReplyHeader) return Outcome::WrongHeader;
+    // 21 ID 00 00 LEN CONTROL COMMAND DATA... CHECKSUM: LEN counts the bytes after itself.
+    if (reply.size() < 5) return Outcome::ShortReply;
+    const std::size_t total = std::size_t{reply[4]} + 5;
+    if (reply[4] < 3 || reply.size() < total) return Outcome::ShortReply;
+    Byte sum = 0;
+    for (std::size_t i = 0; i + 1 < total; ++i) sum ^= reply[i];
+    if (sum != reply[total - 1]) return Outcome::BadChecksum;
+    if (reply[4] == 4) {
+        switch (reply[7]) {
+            case 3: return Outcome::Nack;
+            case 4: return Outcome::Nav;
+            default: break;
+        }
+    }
+    return Outcome::Replied;
+}
+
+Outcome OutcomeOf(LinkError error) {
+    switch (error) {
+        case LinkError::None: return Outcome::Sent;
+        case LinkError::ConnectRefused: return Outcome::ConnectRefused;
+        case LinkError::ConnectTimedOut: return Outcome::ConnectTimedOut;
+        case LinkError::NoRoute: return Outcome::NoRoute;
+        case LinkError::NameNotResolved: return Outcome::NameNotResolved;
+        case LinkError::PortBusy: return Outcome::PortBusy;
+        case LinkError::PermissionDenied: return Outcome::PermissionDenied;
+        case LinkError::PortClosed: return Outcome::PortClosed;
+        case LinkError::WriteFailed: return Outcome::WriteFailed;
+        case LinkError::PeerClosed: return Outcome::PeerClosed;
+        case LinkError::Other: return Outcome::WriteFailed;
+    }
+    return Outcome::WriteFailed;
+}
+
+}  // namespace dravik::flows::rules

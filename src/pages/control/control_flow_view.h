@@ -1,0 +1,109 @@
+// The Control page's view of a running flow: the observer that carries the flow's events
+// from the worker thread to the page, in order.
+#pragma once
+
+#include "flows/control_flow.h"
+#include "flows/flow_worker.h"
+#include "pages/control/control_page.h"
+#include "transport/send_flow.h"
+#include "transport/texts.h"
+
+namespace dravik::pages {
+
+inline QString StatusTextOf(flows::StatusText text) {
+    switch (text) {
+        case flows::StatusText::Connecting: return transport::texts::kConnecting;
+        case flows::StatusText::Sending: return transport::texts::kSending;
+        case flows::StatusText::Send: return transport::texts::kSend;
+        case flows::StatusText::None: break;
+    }
+    return QString();
+}
+
+// Called on the worker thread; every event is carried to the page's thread in order.
+class ControlPage::FlowView final : public flows::ControlObserver {
+public:
+    FlowView(ControlPage& page, flows::FlowWorker& worker) : page_(page), worker_(worker) {}
+
+    void clearTx() override { post([](ControlPage& p) { p.setTxText(QString()); }); }
+    void clearMessageLine() override { post([](ControlPage& p) { p.setMessageLine(QString()); }); }
+    void beep() override { post([](ControlPage& p) { p.feedback().beep(); }); }
+    void status(flows::StatusText text) override {
+        post([text](ControlPage& p) { p.setStatus(StatusTextOf(text)); });
+    }
+    void rowStarted(int index) override { post([index](ControlPage& p) { p.markRowInFlight(index); }); }
+    void frameSealed(int, const protocol::Frame& frame) override {
+        post([frame](ControlPage& p) {
+            p.frame_ = frame;
+            if (!p.showFlag()) return;
+            p.setTxText(transport::HexSpaced(frame.bytes()));
+            p.writeControls();
+        });
+    }
+    void rxCleared(bool refresh) override {
+        post([refresh](ControlPage& p) {
+            p.setRxText(QString());
+            if (refresh) p.writeControls();
+        });
+    }
+    void valuesChanged(const protocol::PageValues& values) override {
+        post([values](ControlPage& p) { p.values_ = values; });
+    }
+    void rxShown(std::span<const protocol::Byte> reply, flows::RxEcho echo, bool always) override {
+        post([bytes = protocol::Bytes(reply.begin(), reply.end()), echo, always](ControlPage& p) {
+            p.reply_.assign(bytes);
+            if (!always && !p.showFlag()) return;
+            p.setRxText(echo == flows::RxEcho::Packed ? transport::HexPacked(bytes) : transport::HexSpaced(bytes));
+            p.writeControls();
+        });
+    }
+    void linkMarked(int index, bool up) override {
+        post([index, up](ControlPage& p) {
+            p.setCellText(index, transport::kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
+        });
+    }
+    void message(const std::string& text) override {
+        call([text = QString::fromStdString(text)](ControlPage& p) { p.feedback().message(text); });
+    }
+    void refused(const std::string& model) override {
+        call([model = QString::fromStdString(model)](ControlPage& p) { transport::RefuseCommand(p, model); });
+    }
+    void decoded(const protocol::PageValues& values, const protocol::DecodeResult& result) override {
+        post([values, result](ControlPage& p) {
+            p.values_ = values;
+            if (!result.messageLine.empty()) p.setMessageLine(QString::fromStdString(result.messageLine));
+            if (result.refresh) p.writeControls();
+        });
+    }
+    void focusList() override { post([](ControlPage& p) { p.focusTargetList(); }); }
+    void readControls(protocol::PageValues& values) override {
+        // Right before a frame is built: a level changed while the flow ran reaches the rows
+        // still to come.
+        call([&values](ControlPage& p) {
+            p.values_ = values;
+            p.readControls();
+            values = p.values_;
+        });
+    }
+    void rowFinished(const flows::RowResult&, int) override {
+        post([](ControlPage& p) { p.markRowInFlight(-1); });
+    }
+    bool stopRequested() override { return worker_.stopRequested(); }
+
+private:
+    template <typename Fn>
+    void post(Fn fn) {
+        ControlPage* page = &page_;
+        worker_.post([page, fn = std::move(fn)] { fn(*page); });
+    }
+    template <typename Fn>
+    void call(Fn fn) {
+        ControlPage* page = &page_;
+        worker_.call([page, &fn] { fn(*page); });
+    }
+
+    ControlPage& page_;
+    flows::FlowWorker& worker_;
+};
+
+}  // namespace dravik::pages
