@@ -265,7 +265,11 @@ private:
         const protocol::DecodeResult d = protocol::DecodeReply(reply, model(i), run_.values);
         if (accepted) *accepted = d.result;
         RowResult& r = result(i);
-        if (d.result && d.refresh) Values(reply, run_.values, r.value);
+        // An acknowledge is never a value, whatever the window's decoder makes of its status
+        // byte: only a data reply (length over 4) is reported as one.
+        if (d.result && d.refresh && rules::ClassifyReply(reply) == Outcome::Replied && reply[4] > 4) {
+            Values(reply, run_.values, r.value);
+        }
         obs_.decoded(run_.values, d);
     }
 
