@@ -1,6 +1,7 @@
 #include "flows/control_flow.h"
 
 #include "flows/reply_rules.h"
+#include "flows/row_recorder.h"
 #include "flows/waiter.h"
 #include "protocol/catalogue.h"
 #include "protocol/selectors.h"
@@ -51,24 +52,9 @@ private:
     const targets::Target& target(int i) const { return req_.targets[static_cast<std::size_t>(i)]; }
     const std::string& model(int i) const { return target(i).model; }
 
-    // The result being built for row i; handed to the observer when the next row starts.
-    RowResult& result(int i) {
-        if (current_ != i) {
-            flush();
-            current_ = i;
-            pending_ = RowResult{};
-            pending_->target = target(i);
-            obs_.rowStarted(i);
-        }
-        return *pending_;
-    }
-    void flush() {
-        if (!pending_) return;
-        obs_.rowFinished(*pending_, current_);
-        run_.rows.push_back(std::move(*pending_));
-        pending_.reset();
-        current_ = -1;
-    }
+    RowResult& result(int i) { return rows_.at(i); }
+    void flush() { rows_.flush(); }
+
 
     void pause(RowPause pause) {
         if (pause != RowPause::None) WaitFor(rules::kSerialRowPause);
@@ -441,8 +427,7 @@ private:
     ControlLinks links_;
     ControlObserver& obs_;
     ControlRun run_;
-    int current_ = -1;
-    std::optional<RowResult> pending_;
+    RowRecorder rows_{req_.targets, obs_, run_.rows};
 };
 
 }  // namespace

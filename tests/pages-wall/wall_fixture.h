@@ -10,6 +10,10 @@
 #include "support/recording_feedback.h"
 #include "targets/local_address.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -92,8 +96,24 @@ protected:
         ADD_FAILURE() << "no control " << controlId;
         return nullptr;
     }
-    void Click(int controlId) { QTest::mouseClick(Button(controlId), Qt::LeftButton); }
-    void ClickCell(int position) { QTest::mouseClick(page_->gridButtons().at(position - 1), Qt::LeftButton); }
+    // A click that starts a wall command returns when the command has ended (its events
+    // shown); one made while a command runs returns at once.
+    void Click(int controlId) { Settled([&] { QTest::mouseClick(Button(controlId), Qt::LeftButton); }); }
+    void ClickCell(int position) {
+        Settled([&] { QTest::mouseClick(page_->gridButtons().at(position - 1), Qt::LeftButton); });
+    }
+    template <typename Fn>
+    void Settled(Fn click) {
+        const bool idle = !page_->flowRunning();
+        click();
+        if (!idle) return;
+        QDeadlineTimer deadline(120000);
+        while (page_->flowRunning() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+        }
+        QCoreApplication::processEvents();
+    }
     template <typename T = QWidget>
     T* Child(const char* name) {
         auto* w = page_->findChild<T*>(name);

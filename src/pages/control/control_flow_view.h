@@ -5,6 +5,7 @@
 #include "flows/control_flow.h"
 #include "flows/flow_worker.h"
 #include "pages/control/control_page.h"
+#include "pages/page_flow.h"
 #include "transport/send_flow.h"
 #include "transport/texts.h"
 
@@ -23,7 +24,7 @@ inline QString StatusTextOf(flows::StatusText text) {
 // Called on the worker thread; every event is carried to the page's thread in order.
 class ControlPage::FlowView final : public flows::ControlObserver {
 public:
-    FlowView(ControlPage& page, flows::FlowWorker& worker) : page_(page), worker_(worker) {}
+    FlowView(ControlPage& page, flows::FlowWorker& worker) : bridge_(page, worker) {}
 
     void clearTx() override { post([](ControlPage& p) { p.setTxText(QString()); }); }
     void clearMessageLine() override { post([](ControlPage& p) { p.setMessageLine(QString()); }); }
@@ -88,22 +89,19 @@ public:
     void rowFinished(const flows::RowResult&, int) override {
         post([](ControlPage& p) { p.markRowInFlight(-1); });
     }
-    bool stopRequested() override { return worker_.stopRequested(); }
+    bool stopRequested() override { return bridge_.stopRequested(); }
 
 private:
     template <typename Fn>
     void post(Fn fn) {
-        ControlPage* page = &page_;
-        worker_.post([page, fn = std::move(fn)] { fn(*page); });
+        bridge_.post(std::move(fn));
     }
     template <typename Fn>
     void call(Fn fn) {
-        ControlPage* page = &page_;
-        worker_.call([page, &fn] { fn(*page); });
+        bridge_.call(std::move(fn));
     }
 
-    ControlPage& page_;
-    flows::FlowWorker& worker_;
+    FlowBridge<ControlPage> bridge_;
 };
 
 }  // namespace dravik::pages

@@ -17,22 +17,7 @@ namespace dravik::pages {
 
 bool ControlPage::flowRunning() const { return worker_ && worker_->running(); }
 
-void ControlPage::markRowInFlight(int row) {
-    QTableWidget* list = ui_->targetList;
-    const auto paint = [list](int r, bool on) {
-        if (r < 0 || r >= list->rowCount()) return;
-        for (int col = 0; col < list->columnCount(); ++col) {
-            if (QTableWidgetItem* item = list->item(r, col)) {
-                QFont font = item->font();
-                font.setBold(on);
-                item->setFont(font);
-            }
-        }
-    };
-    paint(rowInFlight_, false);
-    rowInFlight_ = row;
-    paint(row, true);
-}
+void ControlPage::markRowInFlight(int row) { MarkRowInFlight(ui_->targetList, rowInFlight_, row); }
 
 void ControlPage::runButton(transport::ButtonFlowId id) {
     if (busy() || flowRunning()) return;  // a flow runs: the press is ignored
@@ -47,34 +32,17 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
     request->selected = selectedRow();
     request->values = values_;
     request->frame = frame_;
-    for (int row = 0; row < rowCount(); ++row) {
-        targets::Target t;
-        t.interface = lan_ ? targets::Interface::Lan : targets::Interface::Serial;
-        t.model = cellText(row, transport::kColModel).toStdString();
-        t.pos = cellText(row, transport::kColPos).toStdString();
-        if (lan_) {
-            t.address = cellText(row, transport::kColAddress).toStdString();
-            t.id = cellText(row, transport::kColId).toStdString();
-        } else {
-            t.id = cellText(row, transport::kColAddress).toStdString();
-        }
-        request->targets.push_back(std::move(t));
-    }
+    request->targets = TargetsOfList(*this);
 
     flowGuard_.emplace(*this);
-    // The open port goes to the worker for the flow and comes back with its end.
-    QThread* home = thread();
-    QThread* worker = worker_->thread();
-    port_.moveToThread(worker);
     auto run = std::make_shared<flows::ControlRun>();
     FlowView* view = flowView_.get();
-    transport::SerialPort* port = &port_;
-    const bool started = worker_->start(
-        [request, run, view, port, home] {
+    const bool started = StartWithPort(
+        *worker_, port_, thread(),
+        [request, run, view](transport::SerialPort& port) {
             flows::BasicLanLink lan;
-            flows::BasicSerialLink serial(*port);
+            flows::BasicSerialLink serial(port);
             *run = flows::RunControlFlow(*request, {&lan, &serial}, *view);
-            port->moveToThread(home);
         },
         [this, run] {
             values_ = run->values;
@@ -82,10 +50,7 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
             markRowInFlight(-1);
             flowGuard_.reset();
         });
-    if (!started) {
-        port_.moveToThread(home);
-        flowGuard_.reset();
-    }
+    if (!started) flowGuard_.reset();
 }
 
 }  // namespace dravik::pages

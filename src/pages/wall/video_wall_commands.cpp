@@ -1,60 +1,71 @@
 // The wall commands: power on and off (the selected row or all rows), wall on and off and
-// the wall settings ("Update", always all rows). Each builds its frame in the page's frame
-// buffer; the per-row senders readdress and seal it for every row.
+// the wall settings ("Update", always all rows), and the location test of one grid cell. They
+// run on the page's worker thread (flows/wall_commands); the page shows what they report.
+// While one runs the page is busy: another command press is ignored and the window goes on
+// painting and taking input.
 #include "pages/wall/video_wall_page.h"
 
-#include "protocol/wall.h"
-#include "transport/lan.h"
-#include "transport/send_flow.h"
-#include "transport/serial.h"
+#include "flows/basic_links.h"
+#include "pages/wall/wall_flow_view.h"
+#include "ui_video_wall_page.h"
 
 namespace dravik::pages {
 
-namespace {
-
-// The senders of this page: over LAN a 100 ms pause and one bounded read per row; over
-// RS-232 one write per row, no drain and no read. RS-232 loops stop at the first failure
-// (port closed) and pump for 300 ms after each row.
-transport::FlowOptions WallFlow(bool clearTx, bool ignoreSelection) {
-    transport::FlowOptions options;
-    options.clearTx = clearTx;
-    options.ignoreSelection = ignoreSelection;
-    options.selectedChosenInterfaceOnly = true;
-    options.serialPause = transport::RowPause::Pumping;
-    options.lanSend = [](transport::ExchangeContext& ctx, int row) { transport::SendLanWall(ctx, row); };
-    options.serialSend = &transport::SendSerialWall;
-    return options;
-}
-
-}  // namespace
-
 void VideoWallPage::SendPower(bool on) {
-    // A press during another command's pumping wait must not touch the frame it is sending.
-    if (busy()) return;
-    frame_ = protocol::BuildWallPower(on);
-    transport::SendToTargets(*this, WallFlow(/*clearTx=*/false, /*ignoreSelection=*/false));
+    runWall(on ? flows::WallCommand::PowerOn : flows::WallCommand::PowerOff, selectedRow());
 }
 
 void VideoWallPage::SendWallMode(bool on) {
-    if (busy()) return;
+    if (busy() || flowRunning()) return;
     readPage();
-    frame_ = protocol::BuildWallMode(on);
-    transport::SendToTargets(*this, WallFlow(/*clearTx=*/true, /*ignoreSelection=*/true));
+    runWall(on ? flows::WallCommand::WallOn : flows::WallCommand::WallOff, -1);
 }
 
-void VideoWallPage::SendWallSettings() {
-    if (busy()) return;
-    // Each row gets its own frame: its "Pos", its model's matrix byte, and the page's fields
-    // as they are at that moment.
-    const auto rebuild = [this](int row, const QString& model) {
-        readPage();
-        frame_ = protocol::BuildWallSettings(fields_.wallEnable, fields_.frameComp,
-                                             cellText(row, transport::kColPos).toStdString(),
-                                             model.toStdString(), fields_.columns, fields_.rows);
-        setTxText(transport::HexSpaced(frame_.bytes()));
-        writeControls();
-    };
-    transport::SendRebuilt(*this, rebuild, WallFlow(/*clearTx=*/true, /*ignoreSelection=*/true));
+void VideoWallPage::SendWallSettings() { runWall(flows::WallCommand::Settings, -1); }
+
+bool VideoWallPage::flowRunning() const { return worker_ && worker_->running(); }
+
+void VideoWallPage::markRowInFlight(int row) { MarkRowInFlight(list_, rowInFlight_, row); }
+
+flows::WallFields VideoWallPage::wallFields() const {
+    flows::WallFields f;
+    f.columns = fields_.columns;
+    f.rows = fields_.rows;
+    f.wallEnable = fields_.wallEnable;
+    f.frameComp = fields_.frameComp;
+    return f;
+}
+
+void VideoWallPage::runWall(flows::WallCommand command, int row) {
+    // A press while another command runs must not touch the frame it is sending.
+    if (busy() || flowRunning()) return;
+    if (!worker_) {
+        worker_ = std::make_unique<flows::FlowWorker>(this);
+        flowView_ = std::make_unique<FlowView>(*this, *worker_);
+    }
+    auto request = std::make_shared<flows::WallRequest>();
+    request->command = command;
+    request->lan = lan_;
+    request->selected = row;
+    request->fields = wallFields();
+    request->frame = frame_;
+    request->targets = TargetsOfList(*this);
+    flowGuard_.emplace(*this);
+    auto run = std::make_shared<flows::WallRun>();
+    FlowView* view = flowView_.get();
+    const bool started = StartWithPort(
+        *worker_, port_, thread(),
+        [request, run, view](transport::SerialPort& port) {
+            flows::BasicLanLink lan;
+            flows::BasicSerialLink serial(port);
+            *run = flows::RunWallFlow(*request, {&lan, &serial}, *view);
+        },
+        [this, run] {
+            frame_ = run->frame;
+            markRowInFlight(-1);
+            flowGuard_.reset();
+        });
+    if (!started) flowGuard_.reset();
 }
 
 }  // namespace dravik::pages

@@ -2,6 +2,7 @@
 // rows, the interface switches and the COM port box. Commands, the grid with its tiling files
 // and the colour gains live in the other video_wall_*.cpp files.
 #include "pages/wall/video_wall_page.h"
+#include "pages/wall/wall_flow_view.h"
 #include "pages/page_keys.h"
 
 #include "controls/ipv4_edit.h"
@@ -113,6 +114,8 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
 }
 
 VideoWallPage::~VideoWallPage() {
+    // A running command is asked to stop and joined while everything it reports to is there.
+    worker_.reset();
     // A running scan is cancelled and its threads joined before anything it reports to goes.
     scan_.reset();
     // The grid buttons report to this page; they go while it is still whole.

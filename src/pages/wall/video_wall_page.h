@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTableWidget;
@@ -21,6 +22,7 @@ namespace Ui { class VideoWallPage; }
 namespace dravik::controls { class HoverButton; }
 namespace dravik::targets { class LocalAddressLookup; }
 namespace dravik::discovery { class PageScan; }
+namespace dravik::flows { class FlowWorker; struct WallFields; enum class WallCommand; }
 
 namespace dravik::pages {
 
@@ -84,6 +86,8 @@ public:
     void CheckMonitors();
     // True while a scan of this page still has threads running.
     bool scanRunning() const;
+    // True while a wall command runs on the page's worker thread.
+    bool flowRunning() const;
 
     // --- Page data exchange ----------------------------------------------------------------
     // Reads the controls into the page's fields in binding order. Stops at the first field
@@ -173,7 +177,11 @@ private:
     void SetUpDiscovery();
     bool ReadInt(IntBinding& binding);
 
-    // Commands (video_wall_commands.cpp).
+    // Commands (video_wall_commands.cpp), run on the worker thread.
+    class FlowView;
+    void runWall(flows::WallCommand command, int row);
+    void markRowInFlight(int row);
+    flows::WallFields wallFields() const;
     void SendPower(bool on);
     void SendWallMode(bool on);
     void SendWallSettings();
@@ -225,6 +233,12 @@ private:
     int gridColumns_ = 0;
     int gridRows_ = 0;
     bool inGridPress_ = false;
+
+    // The run state of the commands: the guard is held while one runs.
+    std::optional<transport::FlowGuard> flowGuard_;
+    int rowInFlight_ = -1;
+    std::unique_ptr<FlowView> flowView_;
+    std::unique_ptr<flows::FlowWorker> worker_;
 
     // Last: the scan goes first when the page is destroyed (its threads are joined then).
     std::unique_ptr<WallDiscoveryView> discoveryView_;

@@ -2,6 +2,7 @@
 // the top left), placing rows on it, the location test, and the tiling files that carry the
 // list and the matrix from one run to the next.
 #include "pages/wall/video_wall_page.h"
+#include "flows/wall_commands.h"
 
 #include "controls/hover_button.h"
 #include "pages/wall/wall_texts.h"
@@ -212,49 +213,10 @@ void VideoWallPage::LocationTestLan(const QString& caption) {
         feedback_->beep();
         return;
     }
-    const transport::FlowGuard guard(*this);
-    if (!guard) return;
-    const int row = FindRowByKey(caption);
-    if (row < 0) {
-        focusTargetList();
-        return;
-    }
-    setStatus(transport::texts::kConnecting);
-    transport::LanLink link;
-    if (link.connectTo(cellText(row, kColAddress))) {
-        setStatus(transport::texts::kSending);
-        frame_ = protocol::BuildLocationTest();
-        transport::AddressAndSealWall(frame_, cellText(row, kColId));
-        link.send(frame_);
-        setCellText(row, kColLink, QStringLiteral("Y"));
-    } else {
-        setCellText(row, kColLink, QStringLiteral("N"));
-    }
-    link.close();
-    setStatus(QString());
-    focusTargetList();
+    runWall(flows::WallCommand::LocationTest, FindRowByKey(caption));
 }
 
-void VideoWallPage::LocationTestSerial(const QString& caption) {
-    if (rowCount() == 0) {
-        feedback_->beep();
-        return;
-    }
-    const transport::FlowGuard guard(*this);
-    if (!guard) return;
-    const int row = FindRowByKey(caption);
-    if (row >= 0) {
-        frame_ = protocol::BuildLocationTest();
-        transport::AddressAndSealWall(frame_, cellText(row, kColId));
-        transport::EchoTx(*this);
-        // A closed port sends nothing and says nothing here.
-        if (port_.isOpen()) {
-            transport::WriteSerial(port_, frame_);
-            setStatus(QString());
-        }
-    }
-    focusTargetList();
-}
+void VideoWallPage::LocationTestSerial(const QString& caption) { LocationTestLan(caption); }
 
 // --- Tiling files ----------------------------------------------------------------------
 

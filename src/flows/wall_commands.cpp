@@ -1,0 +1,199 @@
+#include "flows/wall_commands.h"
+
+#include "flows/reply_rules.h"
+#include "flows/row_recorder.h"
+#include "flows/waiter.h"
+#include "protocol/wall.h"
+
+namespace dravik::flows {
+
+namespace {
+
+class WallRunner {
+public:
+    WallRunner(const WallRequest& request, const ControlLinks& links, WallObserver& observer)
+        : req_(request), links_(links), obs_(observer) {
+        run_.frame = request.frame;
+    }
+
+    WallRun go() {
+        switch (req_.command) {
+            case WallCommand::PowerOn:
+            case WallCommand::PowerOff: {
+                const protocol::Frame frame = protocol::BuildWallPower(req_.command == WallCommand::PowerOn);
+                walk([&](int) { run_.frame = frame; }, /*clearTx=*/false, /*allRows=*/false);
+                break;
+            }
+            case WallCommand::WallOn:
+            case WallCommand::WallOff: {
+                const protocol::Frame frame = protocol::BuildWallMode(req_.command == WallCommand::WallOn);
+                walk([&](int) { run_.frame = frame; }, /*clearTx=*/true, /*allRows=*/true);
+                break;
+            }
+            case WallCommand::Settings:
+                // Each row gets its own frame: its "Pos", its model's matrix byte, and the page's
+                // fields as they are at that moment.
+                walk(
+                    [&](int i) {
+                        WallFields f = req_.fields;
+                        obs_.readWallFields(f);
+                        run_.frame = protocol::BuildWallSettings(f.wallEnable, f.frameComp, target(i).pos,
+                                                                 target(i).model, f.columns, f.rows);
+                        obs_.frameBuilt(run_.frame);
+                    },
+                    /*clearTx=*/true, /*allRows=*/true);
+                break;
+            case WallCommand::LocationTest: locationTest(); break;
+        }
+        flush();
+        return std::move(run_);
+    }
+
+private:
+    int count() const { return static_cast<int>(req_.targets.size()); }
+    const targets::Target& target(int i) const { return req_.targets[static_cast<std::size_t>(i)]; }
+
+    RowResult& result(int i) { return rows_.at(i); }
+    void flush() { rows_.flush(); }
+
+
+    void seal(int i) {
+        protocol::AddressAndSealWall(run_.frame, target(i).id);
+        result(i).framesSent.push_back(run_.frame);
+        obs_.frameSealed(i, run_.frame);
+    }
+
+    template <typename Prepare>
+    void walk(Prepare prepare, bool clearTx, bool allRows) {
+        if (clearTx) obs_.clearTx();
+        if (count() <= 0) {
+            obs_.beep();
+            return;
+        }
+        const int selected = allRows ? -1 : req_.selected;
+        if (selected >= 0 && selected < count()) {
+            prepare(selected);
+            if (req_.lan) {
+                sendLan(selected);
+            } else {
+                sendSerial(selected);
+            }
+            return;
+        }
+        for (int i = 0; i < count(); ++i) {
+            if (i > 0 && obs_.stopRequested()) break;
+            prepare(i);
+            if (req_.lan) {
+                sendLan(i);
+                continue;
+            }
+            if (!sendSerial(i)) break;
+            WaitFor(rules::kSerialRowPause);
+        }
+    }
+
+    void sendLan(int i) {
+        seal(i);
+        obs_.status(StatusText::Connecting);
+        RowResult& r = result(i);
+        if (openLan(i)) {
+            obs_.status(StatusText::Sending);
+            const transport::ExchangeResult ex = links_.lan->exchange(run_.frame.bytes(), rules::LanWall());
+            r.reply = ex.reply;
+            r.systemText = ex.status.systemText;
+            r.outcome = ex.reply.empty() && !ex.status.ok() ? rules::OutcomeOf(ex.status.error)
+                                                           : rules::ClassifyReply(ex.reply);
+            obs_.rxShown(ex.reply, RxEcho::Spaced, false);
+            obs_.linkMarked(i, true);
+        }
+        links_.lan->close();
+        obs_.status(StatusText::None);
+        obs_.focusList();
+    }
+
+    // Connects the row's link; a row that cannot be reached is marked down.
+    bool openLan(int i) {
+        const transport::LinkStatus st = links_.lan->open(target(i).address);
+        if (st.ok()) return true;
+        RowResult& r = result(i);
+        r.outcome = rules::OutcomeOf(st.error);
+        r.systemText = st.systemText;
+        obs_.linkMarked(i, false);
+        return false;
+    }
+
+    // False only when the port is closed.
+    bool sendSerial(int i) {
+        obs_.status(StatusText::Send);
+        seal(i);
+        if (!writeSerial(i)) {
+            obs_.message("COM Port Closed ");
+            obs_.focusList();
+            return false;
+        }
+        obs_.status(StatusText::None);
+        obs_.focusList();
+        return true;
+    }
+
+    // One write, no drain and no read; false (nothing written) when the port is closed.
+    bool writeSerial(int i) {
+        RowResult& r = result(i);
+        if (!links_.serial || !links_.serial->open(std::string()).ok()) {
+            r.outcome = Outcome::PortClosed;
+            return false;
+        }
+        const transport::ExchangeResult ex = links_.serial->exchange(run_.frame.bytes(), rules::SerialWall());
+        r.outcome = ex.status.ok() ? Outcome::Sent : rules::OutcomeOf(ex.status.error);
+        return true;
+    }
+
+    // The display of the row brings up its menu: over LAN the frame alone, no pause and no read;
+    // over RS-232 one write, and a closed port says nothing.
+    void locationTest() {
+        if (count() == 0) {
+            obs_.beep();
+            return;
+        }
+        const int i = req_.selected;
+        if (i < 0 || i >= count()) {
+            obs_.focusList();
+            return;
+        }
+        run_.frame = protocol::BuildLocationTest();
+        RowResult& r = result(i);
+        if (req_.lan) {
+            obs_.status(StatusText::Connecting);
+            if (openLan(i)) {
+                obs_.status(StatusText::Sending);
+                protocol::AddressAndSealWall(run_.frame, target(i).id);
+                r.framesSent.push_back(run_.frame);
+                const transport::ExchangeResult ex =
+                    links_.lan->exchange(run_.frame.bytes(), rules::Rule(transport::Millis{0}, transport::Millis{0},
+                                                                         rules::kLanReplyLimit));
+                r.outcome = ex.status.ok() ? Outcome::Sent : rules::OutcomeOf(ex.status.error);
+                obs_.linkMarked(i, true);
+            }
+            links_.lan->close();
+            obs_.status(StatusText::None);
+        } else {
+            seal(i);
+            if (writeSerial(i)) obs_.status(StatusText::None);
+        }
+        obs_.focusList();
+    }
+
+    const WallRequest& req_;
+    ControlLinks links_;
+    WallObserver& obs_;
+    WallRun run_;
+    RowRecorder rows_{req_.targets, obs_, run_.rows};
+};
+
+}  // namespace
+
+WallRun RunWallFlow(const WallRequest& request, const ControlLinks& links, WallObserver& observer) {
+    return WallRunner(request, links, observer).go();
+}
+
+}  // namespace dravik::flows

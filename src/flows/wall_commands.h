@@ -1,0 +1,46 @@
+// The wall page's commands on Links: power (the selected row or every row), wall on and off
+// and the wall settings (always every row), and the location test of one row. Each row's
+// frame is addressed with the wall's monitor ID rule (outside 1..25 -> 1). Over LAN a row gets
+// the frame, 100 ms and one bounded read (not decoded); over RS-232 one write, no drain and no
+// read, and 300 ms before the next row.
+#pragma once
+
+#include "flows/control_flow.h"
+
+namespace dravik::flows {
+
+// The wall fields the frames are built from.
+struct WallFields {
+    int columns = 1;
+    int rows = 1;
+    bool wallEnable = true;
+    bool frameComp = true;
+};
+
+class WallObserver : public ControlObserver {
+public:
+    // The page's fields as they are now (the settings are rebuilt per row from them).
+    virtual void readWallFields(WallFields& /*fields*/) {}
+    // The settings frame of a row was built (before it is addressed): the TX box shows it.
+    virtual void frameBuilt(const protocol::Frame& /*frame*/) {}
+};
+
+enum class WallCommand { PowerOn, PowerOff, WallOn, WallOff, Settings, LocationTest };
+
+struct WallRequest {
+    WallCommand command = WallCommand::PowerOn;
+    std::vector<targets::Target> targets;  // the wall's rows in list order
+    int selected = -1;                     // power: the selected row; location test: its row
+    bool lan = true;
+    WallFields fields;
+    protocol::Frame frame;  // the page's frame buffer at the start
+};
+
+struct WallRun {
+    std::vector<RowResult> rows;
+    protocol::Frame frame;
+};
+
+WallRun RunWallFlow(const WallRequest& request, const ControlLinks& links, WallObserver& observer);
+
+}  // namespace dravik::flows

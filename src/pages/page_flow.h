@@ -1,0 +1,98 @@
+// What both pages do to run a flow off the window thread: carry the flow's events to the page
+// in order, hand the open COM port to the worker and back, and show the row in flight.
+#pragma once
+
+#include "flows/flow_worker.h"
+#include "targets/target.h"
+#include "transport/exchange_context.h"
+#include "transport/serial_port.h"
+
+#include <QFont>
+#include <QTableWidget>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace dravik::pages {
+
+// Posts (in order) or calls (and waits for) a function of the page on the page's thread.
+template <typename Page>
+class FlowBridge {
+public:
+    FlowBridge(Page& page, flows::FlowWorker& worker) : page_(page), worker_(worker) {}
+
+    template <typename Fn>
+    void post(Fn fn) {
+        Page* page = &page_;
+        worker_.post([page, fn = std::move(fn)] { fn(*page); });
+    }
+    template <typename Fn>
+    void call(Fn fn) {
+        Page* page = &page_;
+        worker_.call([page, &fn] { fn(*page); });
+    }
+    bool stopRequested() const { return worker_.stopRequested(); }
+
+private:
+    Page& page_;
+    flows::FlowWorker& worker_;
+};
+
+// Bold cells for the row whose exchange runs; `inFlight` is the row marked so far.
+inline void MarkRowInFlight(QTableWidget* list, int& inFlight, int row) {
+    const auto paint = [list](int r, bool on) {
+        if (r < 0 || r >= list->rowCount()) return;
+        for (int col = 0; col < list->columnCount(); ++col) {
+            if (QTableWidgetItem* item = list->item(r, col)) {
+                QFont font = item->font();
+                font.setBold(on);
+                item->setFont(font);
+            }
+        }
+    };
+    paint(inFlight, false);
+    inFlight = row;
+    paint(row, true);
+}
+
+// Runs `job` on the worker with the page's COM port, which goes to the worker for the job and
+// comes back with its end; then `done` on the page's thread. False when a job still runs.
+inline bool StartWithPort(flows::FlowWorker& worker, transport::SerialPort& port, QThread* home,
+                          std::function<void(transport::SerialPort&)> job, std::function<void()> done) {
+    if (worker.running()) return false;
+    port.moveToThread(worker.thread());
+    transport::SerialPort* p = &port;
+    const bool started = worker.start(
+        [p, home, job = std::move(job)] {
+            job(*p);
+            p->moveToThread(home);
+        },
+        std::move(done));
+    if (!started) port.moveToThread(home);
+    return started;
+}
+
+// The page's targets as its list shows them: column 0 is the address over LAN and the monitor
+// ID over RS-232; the "ID" column addresses LAN frames.
+inline std::vector<targets::Target> TargetsOfList(const transport::ExchangeContext& page) {
+    std::vector<targets::Target> out;
+    const bool lan = page.lanMode();
+    for (int row = 0; row < page.rowCount(); ++row) {
+        targets::Target t;
+        t.interface = lan ? targets::Interface::Lan : targets::Interface::Serial;
+        t.model = page.cellText(row, transport::kColModel).toStdString();
+        t.pos = page.cellText(row, transport::kColPos).toStdString();
+        if (lan) {
+            t.address = page.cellText(row, transport::kColAddress).toStdString();
+            t.id = page.cellText(row, transport::kColId).toStdString();
+        } else {
+            t.id = page.cellText(row, transport::kColAddress).toStdString();
+        }
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+}  // namespace dravik::pages

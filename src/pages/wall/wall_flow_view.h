@@ -1,0 +1,66 @@
+// The wall page's view of a running flow: the observer that carries the flow's events from
+// the worker thread to the page, in order. This page always echoes and has no receive box.
+#pragma once
+
+#include "flows/wall_commands.h"
+#include "pages/page_flow.h"
+#include "pages/wall/video_wall_page.h"
+#include "transport/texts.h"
+
+namespace dravik::pages {
+
+class VideoWallPage::FlowView final : public flows::WallObserver {
+public:
+    FlowView(VideoWallPage& page, flows::FlowWorker& worker) : bridge_(page, worker) {}
+
+    void clearTx() override { bridge_.post([](VideoWallPage& p) { p.setTxText(QString()); }); }
+    void beep() override { bridge_.post([](VideoWallPage& p) { p.feedback().beep(); }); }
+    void status(flows::StatusText text) override {
+        bridge_.post([text](VideoWallPage& p) {
+            switch (text) {
+                case flows::StatusText::Connecting: p.setStatus(transport::texts::kConnecting); break;
+                case flows::StatusText::Sending: p.setStatus(transport::texts::kSending); break;
+                case flows::StatusText::Send: p.setStatus(transport::texts::kSend); break;
+                case flows::StatusText::None: p.setStatus(QString()); break;
+            }
+        });
+    }
+    void rowStarted(int index) override { bridge_.post([index](VideoWallPage& p) { p.markRowInFlight(index); }); }
+    void frameBuilt(const protocol::Frame& frame) override { echo(frame); }
+    void frameSealed(int, const protocol::Frame& frame) override { echo(frame); }
+    void rxShown(std::span<const protocol::Byte> reply, flows::RxEcho, bool) override {
+        bridge_.post([bytes = protocol::Bytes(reply.begin(), reply.end())](VideoWallPage& p) { p.reply_.assign(bytes); });
+    }
+    void linkMarked(int index, bool up) override {
+        bridge_.post([index, up](VideoWallPage& p) {
+            p.setCellText(index, transport::kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
+        });
+    }
+    void message(const std::string& text) override {
+        bridge_.call([text = QString::fromStdString(text)](VideoWallPage& p) { p.feedback().message(text); });
+    }
+    void focusList() override { bridge_.post([](VideoWallPage& p) { p.focusTargetList(); }); }
+    void readWallFields(flows::WallFields& fields) override {
+        bridge_.call([&fields](VideoWallPage& p) {
+            p.readPage();
+            fields = p.wallFields();
+        });
+    }
+    void rowFinished(const flows::RowResult&, int) override {
+        bridge_.post([](VideoWallPage& p) { p.markRowInFlight(-1); });
+    }
+    bool stopRequested() override { return bridge_.stopRequested(); }
+
+private:
+    void echo(const protocol::Frame& frame) {
+        bridge_.post([frame](VideoWallPage& p) {
+            p.frame_ = frame;
+            p.setTxText(transport::HexSpaced(frame.bytes()));
+            p.writeControls();
+        });
+    }
+
+    FlowBridge<VideoWallPage> bridge_;
+};
+
+}  // namespace dravik::pages
