@@ -1,0 +1,42 @@
+# What `cmake --install` puts on a machine besides the executables, and the .deb that CPack
+# builds from it. The executables install themselves from their own CMakeLists.txt.
+include(GNUInstallDirs)
+
+set(DRAVIK_APP_ID org.dravik.CommandTool)
+
+install(FILES ${CMAKE_SOURCE_DIR}/resources/${DRAVIK_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/${DRAVIK_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+foreach(size 48 64 128 256)
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/hicolor/${size}x${size}/apps/${DRAVIK_APP_ID}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/${DRAVIK_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Every page in docs/man, so pages added later install without an edit here.
+file(GLOB dravik_man_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/*.1)
+install(FILES ${dravik_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME dravik-command-tool)
+set(CPACK_PACKAGE_VENDOR "Dravik Command Tool developers")
+set(CPACK_PACKAGE_CONTACT "Dravik Command Tool developers <devel@dravik.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control large-format displays over the LAN and RS-232")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "Controls large-format displays over TCP port 5000 and RS-232 lines: power, input,\n"
+  "picture and sound commands, status read-back, display search and video walls.\n"
+  "Includes dravikctl, a command for scripts, and dravik-display-sim, a simulated\n"
+  "display for trying the tool without hardware.")
+string(JOIN "" CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+# The Qt libraries come from dpkg-shlibdeps; the platform plugins that open a window are
+# loaded at run time, so no library dependency names them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+include(CPack)
