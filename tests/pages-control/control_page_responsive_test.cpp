@@ -1,0 +1,68 @@
+// The window while a command flow runs: it keeps taking input, shows the row in flight, and a
+// page closed mid-flow goes away cleanly. Simulated displays on 127.0.50.x.
+#include "flow_helpers.h"
+#include "page_harness.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+namespace dravik::pages::testing {
+namespace {
+
+TEST(ControlPageResponsive, TheWindowTakesInputAndShowsTheRowInFlight) {
+    auto quiet = StartLan("127.0.50.1", Display("KA-55", 1, sim::Fault::NeverAnswer));
+    PageHarness h;
+    h.addRow("127.0.50.1", "KA-55", "1");
+    h.select(0);
+    int ticks = 0;
+    int rowSeen = -2;
+    QString typed;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    QTimer::singleShot(300, h.page.get(), [&] {
+        rowSeen = h.page->rowInFlight();
+        // Typing into a level edit works while the display is still silent.
+        QLineEdit* brightness = h.edit(1110);
+        brightness->clear();
+        QTest::keyClicks(brightness, "42");
+        typed = brightness->text();
+    });
+    h.press(1151);  // temperature "Update": the display never answers
+    EXPECT_EQ(rowSeen, 0);
+    EXPECT_EQ(typed, "42");
+    // The event loop went round many times during the 3.5 s receive wait.
+    EXPECT_GT(ticks, 20);
+    EXPECT_EQ(h.page->rowInFlight(), -1);
+    EXPECT_EQ(h.cell(0, 2), "Y");
+    EXPECT_FALSE(h.page->flowRunning());
+}
+
+TEST(ControlPageResponsive, APageClosedMidFlowGoesAwayCleanly) {
+    std::vector<std::unique_ptr<sim::LanDisplay>> displays;
+    PageHarness h;
+    for (int i = 0; i < 4; ++i) {
+        const std::string address = "127.0.50." + std::to_string(10 + i);
+        displays.push_back(StartLan(address, Display("KA-55", 1, sim::Fault::NeverAnswer)));
+        h.addRow(QString::fromStdString(address), "KA-55", "1");
+    }
+    bool destroyed = false;
+    QTimer::singleShot(400, [&] {
+        ASSERT_TRUE(h.page->flowRunning());
+        h.page.reset();  // the window closes while the brightness walk waits on row 0
+        destroyed = true;
+    });
+    QAbstractButton* b = h.button(1035);
+    b->click();
+    QDeadlineTimer deadline(30000);
+    while (!destroyed && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(destroyed);
+    // The walk stopped at the row in flight: no later row was contacted.
+    for (std::size_t i = 1; i < displays.size(); ++i) EXPECT_TRUE(displays[i]->log().empty()) << i;
+    h.createPage();  // and a new page works
+    EXPECT_FALSE(h.page->flowRunning());
+}
+
+}  // namespace
+}  // namespace dravik::pages::testing
