@@ -285,8 +285,15 @@ private:
         obs_.linkMarked(i, true);
         obs_.status(StatusText::None);
         decode(i, ex.reply);
+        noValueIsShort(r);
         obs_.focusList();
         links_.lan->close();
+    }
+
+    // A query answered by a well-formed frame that carries no value (an acknowledge layout)
+    // did not give what was asked.
+    static void noValueIsShort(RowResult& r) {
+        if (r.outcome == Outcome::Replied && r.value.empty()) r.outcome = Outcome::ShortReply;
     }
 
     void readThenSetLan(int i) {
@@ -379,6 +386,7 @@ private:
         obs_.linkMarked(i, true);
         obs_.status(StatusText::None);
         decode(i, ex.reply);
+        noValueIsShort(r);
         obs_.focusList();
         return true;
     }
