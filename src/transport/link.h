@@ -55,6 +55,9 @@ struct LinkStatus {
 //   RS-232 read-then-set: the set frame       {preWrite 200, pause 450, timeout 150, limit 128,
 //                                              drainWait 150}
 //   RS-232 wall sender                        {drainFirst false, timeout 0}
+//   RS-232 wall gain read                     {pause 1000, timeout 150, retry 500, limit 128, drainWait 150}
+//   RS-232 ID search / monitor check          {pause first, timeout 150, retry second, limit 128,
+//                                              drainWait 150} with the search's own first/second waits
 // (drainWait 150 and timeout 150 are the old serial read's look, 150 ms sleep, look again.)
 struct ReplyRule {
     // Wait after the write before the first read (the protocol's pause).
