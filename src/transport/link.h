@@ -38,32 +38,64 @@ struct LinkStatus {
     bool ok() const { return error == LinkError::None; }
 };
 
-// How one exchange collects its reply.
+// How one exchange collects its reply. Steps, in order: drain (drainFirst, drainWait), wait
+// preWrite, write the frame, wait pause, read (timeout), and on RS-232 one more read after
+// retry when nothing came.
+//
+// The exchanges the program has always made, as rules:
+//   LAN  send-only (power, input, keys ...)   {pause 250, timeout 0}
+//   LAN  query (status and service commands)  {timeout 3500, limit 32}
+//   LAN  read-then-set: the query             {pause 300, timeout 3500, limit 32}
+//        read-then-set: the set frame         {timeout 3500, limit 32}
+//   LAN  wall sender                          {pause 100, timeout 3500, limit 32}
+//   RS-232 send                               {pause 450, timeout 150, limit 128, drainWait 150}
+//   RS-232 query                              {pause 800, timeout 150, retry 500, limit 128, drainWait 150}
+//   RS-232 read-then-set: the query           {preWrite 200, pause 1200, timeout 150, retry 1000,
+//                                              limit 128, drainWait 150}
+//   RS-232 read-then-set: the set frame       {preWrite 200, pause 450, timeout 150, limit 128,
+//                                              drainWait 150}
+//   RS-232 wall sender                        {drainFirst false, timeout 0}
+//   RS-232 wall gain read                     {pause 1000, timeout 150, retry 500, limit 128, drainWait 150}
+//   RS-232 ID search / monitor check          {pause first, timeout 150, retry second, limit 128,
+//                                              drainWait 150} with the search's own first/second waits
+// (drainWait 150 and timeout 150 are the old serial read's look, 150 ms sleep, look again.)
 struct ReplyRule {
     // Wait after the write before the first read (the protocol's pause).
     Millis pause{0};
-    // Longest wait for the first byte once reading starts; 0: do not read at all.
+    // LAN: longest wait for the first byte of the one receive. RS-232: when nothing is
+    // waiting after the pause, wait this long and look once more. 0: do not read at all.
     Millis timeout{0};
-    // RS-232 reads: when nothing came by the end of `timeout`, wait this much more once.
+    // RS-232 reads: when nothing came by the end of `timeout`, wait this much more and read
+    // again (with the same `timeout` look). 0: no second read.
     Millis retry{0};
     // Bytes kept of the reply (32 on the LAN, 128 on the line).
     int limit = 32;
     // Discard pending input before writing (so an earlier answer cannot pass for this one).
     bool drainFirst = true;
+    // RS-232 drain: when nothing is waiting, wait this long and look once more before
+    // discarding. 0: discard what is there without waiting.
+    Millis drainWait{0};
     // Extra pause before the write (after the drain).
     Millis preWrite{0};
 };
 
+// A reply that did not come in time is no error: status ok, reply empty. Errors are about
+// the link: it could not write (WriteFailed), the peer hung up before a byte came
+// (PeerClosed), the line is gone or was never open (PortClosed).
 struct ExchangeResult {
     LinkStatus status;
     protocol::Bytes reply;  // at most rule.limit bytes; empty when nothing came
+    bool written = false;   // every byte of the frame went out
 };
 
 class LinkObserver {
 public:
     virtual ~LinkObserver() = default;
     virtual void linkOpened(const std::string& /*where*/, const LinkStatus& /*status*/) {}
+    // Called once per exchange just before the frame is written (so a trace shows it even
+    // when the write then fails).
     virtual void frameSent(const std::string& /*where*/, std::span<const protocol::Byte> /*frame*/) {}
+    // Called only for a reply of at least one byte.
     virtual void replyReceived(const std::string& /*where*/, std::span<const protocol::Byte> /*reply*/) {}
 };
 

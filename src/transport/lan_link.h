@@ -1,0 +1,75 @@
+// The LAN link: one TCP connection to port 5000 of a display, made by open() and dropped by
+// close(). Uses QTcpSocket's blocking calls only, so it works on a worker thread that runs
+// no event loop; every call is bounded by its own deadline.
+#pragma once
+
+#include "transport/link.h"
+
+#include <QtGlobal>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QTcpSocket;
+
+namespace dravik::transport {
+
+// Result of turning an address text into an IPv4 address.
+struct ResolvedAddress {
+    LinkStatus status;
+    std::string ipv4;  // dotted form; empty on failure
+};
+
+// Looks a host name up within `bound`; the first IPv4 address wins. Injectable so that
+// tests resolve names without asking any name server.
+using HostResolver = std::function<ResolvedAddress(const std::string& name, Millis bound)>;
+
+// The system's resolver (getaddrinfo, IPv4 only) run on its own thread so that a slow name
+// server cannot hold the caller past `bound`.
+ResolvedAddress SystemResolve(const std::string& name, Millis bound);
+
+struct LanLinkOptions {
+    quint16 port = 5000;
+    // The platform's own connect wait is about two minutes; an unreachable display must
+    // not hold a flow that long. The name lookup counts against the same bound.
+    Millis connectBound{5000};
+    // Longest wait for the frame's bytes to leave.
+    Millis writeBound{3500};
+    HostResolver resolve = SystemResolve;
+};
+
+// The old exchange code (lan.h) still has a class of this name until it goes; the inline
+// namespace keeps the two apart at link time.
+inline namespace links {
+
+class LanLink final : public Link {
+public:
+    explicit LanLink(LanLinkOptions options = {});
+    ~LanLink() override;
+    LanLink(const LanLink&) = delete;
+    LanLink& operator=(const LanLink&) = delete;
+
+    // Dotted IPv4 text as it is, anything else looked up as a host name; then connect.
+    // Closes a connection that was open before.
+    LinkStatus open(const std::string& address) override;
+    // Optional drain, write every byte, pause, then one receive: waits up to rule.timeout
+    // for data and keeps at most rule.limit bytes of what arrived in that receive (the rest
+    // is left for the next drain or dropped with the connection). A reply split over two
+    // segments can be cut: the displays' replies fit one segment, and the exchanges have
+    // always done one receive.
+    ExchangeResult exchange(std::span<const protocol::Byte> frame, const ReplyRule& rule) override;
+    void close() override;
+
+    bool isOpen() const;
+    const std::string& address() const { return address_; }
+
+private:
+    LanLinkOptions options_;
+    std::unique_ptr<QTcpSocket> socket_;
+    std::string address_;
+};
+
+}  // namespace links
+
+}  // namespace dravik::transport
