@@ -3,6 +3,7 @@
 // and the colour gains live in the other video_wall_*.cpp files.
 #include "pages/wall/video_wall_page.h"
 #include "pages/page_keys.h"
+#include "pages/status_line.h"
 
 #include "controls/ipv4_edit.h"
 #include "discovery/page_scan.h"
@@ -316,7 +317,7 @@ int VideoWallPage::FindRowByKey(const QString& key) const {
     return -1;
 }
 
-void VideoWallPage::setStatus(const QString& text) { ui_->statusLabel->setText(text); }
+void VideoWallPage::setStatus(const QString& text) { ShowStatusText(*ui_->statusLabel, text); }
 
 void VideoWallPage::setTxText(const QString& text) { ui_->txEdit->setText(text); }
 
