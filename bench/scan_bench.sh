@@ -2,8 +2,9 @@
 # Times a whole LAN scan with the tool's own timings, inside network namespaces made here
 # (never the machine's network): a /24 behind a bridge with three simulated displays
 # (KC-46D ID 1, LM-55 ID 2, KA-42 ID 3 at .11-.13). Prints the time from the press to
-# "Scan Finished", the time to close the scanner afterwards, the peak thread count and the
-# peak resident memory of the scanning process. Needs root.
+# "Scan Finished" beside the scan's own waits (254 x 80 ms + 5 s) and their ratio, the time
+# to close the scanner afterwards, the peak thread count and the peak resident memory of the
+# scanning process. Needs root.
 #
 # Usage: bench/scan_bench.sh [BUILD_DIR] [--with-silent]
 #   --with-silent  adds a display at .14 that takes connections but never answers, so a
@@ -65,7 +66,13 @@ stats=$(grep '^STATS' "$WORK/scan.out")
 rows=$(grep -c '^RESULT' "$WORK/scan.out")
 get() { sed -n "s/.*$1=\([0-9]*\).*/\1/p" <<<"$stats"; }
 echo "scan of 10.213.77.0/24: $rows rows, driver exit $code$([ $SILENT = 1 ] && echo ', one silent display')"
-printf '  press to "Scan Finished"   %6d ms\n' "$(get elapsed_ms)"
+elapsed=$(get elapsed_ms)
+# The waits the scan is made of: 254 probe spacings of 80 ms, then the 5 s finish delay.
+waits=$((254 * 80 + 5000))
+printf '  press to "Scan Finished"   %6d ms\n' "$elapsed"
+printf '  its waits (254 x 80 + 5000) %5d ms\n' "$waits"
+[ -n "$elapsed" ] && printf '  ratio                      %6s   (goal <= 1.05)\n' \
+    "$(awk -v a="$elapsed" -v b="$waits" 'BEGIN { printf "%.3f", a / b }')"
 printf '  closing the scanner        %6d ms\n' "$(get shutdown_ms)"
 printf '  peak threads               %6d\n' "$(get peak_threads)"
 printf '  peak resident memory       %6d KiB\n' "$(get peak_rss_kb)"

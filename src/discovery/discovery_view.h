@@ -22,6 +22,23 @@ public:
     virtual void appendRow(const RowCells& cells) = 0;
     virtual void setIpScanEnabled(bool enabled) = 0;  // "IP Scan"
     virtual void setIdSearchEnabled(bool enabled) = 0;  // the monitor ID "Search"
+
+    // Progress of the running scan or search: `done` of `total` hosts or monitor IDs.
+    virtual void showProgress(int done, int total) {
+        (void)done;
+        (void)total;
+    }
+    // The stop control: enabled while a scan or search can be stopped.
+    virtual void setStopEnabled(bool enabled) { (void)enabled; }
+
+    // The operator pressed stop. The search, which runs on the window thread between pumping
+    // waits, looks at this after every monitor ID; it clears it when it starts.
+    void requestStop() { stopRequested_ = true; }
+    bool stopRequested() const { return stopRequested_; }
+    void clearStopRequest() { stopRequested_ = false; }
+
+private:
+    bool stopRequested_ = false;
 };
 
 }  // namespace dravik::discovery

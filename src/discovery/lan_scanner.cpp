@@ -42,6 +42,7 @@ struct ScanRun {
     const ScanOptions options;
     StopSignal stop;
     std::atomic<int> live{0};  // threads of this scan that have not ended yet
+    std::atomic<int> probed{0};  // hosts dealt with, for the page's progress
     std::thread scanThread;
     // The scan thread's alone while it runs; the owner's once it has been joined.
     std::vector<std::unique_ptr<ProbeSlot>> probes;
@@ -63,6 +64,10 @@ public:
     void Result(FoundDisplay found) override { Deliver(WM_SCAN_RESULT, std::move(found)); }
     void Error() override { Deliver(WM_SCAN_ERROR, {}); }
     void Finished() override { Deliver(WM_SCAN_FINISHED, {}); }
+    void Probed() override {
+        run_->probed.fetch_add(1, std::memory_order_acq_rel);
+        Deliver(WM_SCAN_PROGRESS, {});
+    }
 
 private:
     void Deliver(ScanMessage message, FoundDisplay found) {
@@ -82,11 +87,14 @@ private:
                 case WM_SCAN_RESULT: sink.OnScanResult(found); break;
                 case WM_SCAN_ERROR: sink.OnScanError(); break;
                 case WM_SCAN_FINISHED: sink.OnScanFinished(); break;
+                case WM_SCAN_PROGRESS: sink.OnScanProgress(run->probed.load(std::memory_order_acquire), kLastHost); break;
             }
             --channel->dispatching;
         };
-        // The result and "finished" are sent (the probe waits for the page); the error is posted.
-        const auto type = message == WM_SCAN_ERROR ? Qt::QueuedConnection : Qt::BlockingQueuedConnection;
+        // The result and "finished" are sent (the probe waits for the page); the error and
+        // the progress are posted.
+        const bool posted = message == WM_SCAN_ERROR || message == WM_SCAN_PROGRESS;
+        const auto type = posted ? Qt::QueuedConnection : Qt::BlockingQueuedConnection;
         QMetaObject::invokeMethod(relay, std::move(notify), type);
         {
             std::lock_guard lock(channel_->mutex);
@@ -120,8 +128,13 @@ void ScanMain(std::shared_ptr<ScanChannel> channel, std::shared_ptr<ScanRun> run
               ScanRequest request) {
     const auto prefix = ScanPrefix(request.address);
     run->probes.reserve(kLastHost);
+    // Probe N starts (N - 1) spacings after the press, on the monotonic clock, so the time
+    // taken to start the threads does not add up over the 254 hosts.
+    const auto started = std::chrono::steady_clock::now();
+    const auto spacing = run->options.probeSpacing;
     for (int host = kFirstHost; prefix && host <= kLastHost && !run->stop.Stopped(); ++host) {
         ScanRequest probe{*prefix + std::to_string(host), host};
+        if (host == kLastHost) probe.finishAt = started + kLastHost * spacing + run->options.finishDelay;
         auto slot = std::make_unique<ProbeSlot>();
         run->live.fetch_add(1, std::memory_order_acq_rel);
         try {
@@ -130,10 +143,12 @@ void ScanMain(std::shared_ptr<ScanChannel> channel, std::shared_ptr<ScanRun> run
         } catch (const std::system_error&) {
             // Out of threads: this host cannot be probed, which the page hears as an error.
             run->live.fetch_sub(1, std::memory_order_acq_rel);
-            ChannelReporter(channel, run).Error();
+            ChannelReporter reporter(channel, run);
+            reporter.Error();
+            reporter.Probed();
         }
         JoinEnded(run->probes);
-        run->stop.SleepFor(run->options.probeSpacing);
+        run->stop.SleepUntil(started + host * spacing);
     }
     run->live.fetch_sub(1, std::memory_order_acq_rel);
 }

@@ -26,6 +26,13 @@ public:
     virtual void OnScanResult(FoundDisplay found) = 0;  // WM_SCAN_RESULT (the probe waits for it)
     virtual void OnScanError() = 0;                      // WM_SCAN_ERROR (posted)
     virtual void OnScanFinished() = 0;                   // WM_SCAN_FINISHED (the probe waits for it)
+    // WM_SCAN_PROGRESS (posted): `probed` of `total` hosts have been dealt with. The count
+    // is read when the page gets the message, so it never goes down; it reaches `total`
+    // once every probe has ended its work (host 254 then still waits to send "finished").
+    virtual void OnScanProgress(int probed, int total) {
+        (void)probed;
+        (void)total;
+    }
 };
 
 // Owned by a page; used only from the thread that created it, which must run a Qt event

@@ -20,25 +20,39 @@ PageScan::~PageScan() = default;
 
 bool PageScan::Start(const QString& address) {
     view_.removeAllRows();
-    if (!scanner_ && factory_) {
-        ScanBackends backends = factory_();
-        if (backends.presence && backends.identity) {
-            scanner_ = std::make_unique<LanScanner>(*this, std::move(backends), options_);
-        }
+    if (!(backends_.presence && backends_.identity) && factory_) backends_ = factory_();
+    // A stopped scan's scanner is gone; the next press makes a new one with the same backends.
+    if (!scanner_ && backends_.presence && backends_.identity) {
+        scanner_ = std::make_unique<LanScanner>(*this, backends_, options_);
     }
     if (!scanner_ || !scanner_->Start(address.toStdString())) {
         view_.setIpScanEnabled(true);
+        view_.setStopEnabled(false);
         ctx_.setStatus(Text(kScanErrorText));
         return false;
     }
     view_.setIpScanEnabled(false);
+    view_.showProgress(0, kLastHost);
+    view_.setStopEnabled(true);
     ctx_.setStatus(Text(kConnectingText));
+    return true;
+}
+
+bool PageScan::Stop() {
+    if (!scanner_ || !scanner_->Busy()) return false;
+    // Destroying the scanner stops its threads and joins them (each wait of a probe looks at
+    // the stop at least every 50 ms), also when a probe is waiting for this very thread.
+    scanner_.reset();
+    view_.setStopEnabled(false);
+    if (ctx_.lanMode()) view_.setIpScanEnabled(true);
+    ctx_.setStatus(QString());
     return true;
 }
 
 void PageScan::Cancel() {
     if (!scanner_ || !scanner_->Busy()) return;
     scanner_->Cancel();
+    view_.setStopEnabled(false);
     ctx_.setStatus(QString());
 }
 
@@ -69,9 +83,17 @@ void PageScan::OnScanError() {
     ctx_.setStatus(Text(kScanErrorText));
 }
 
+void PageScan::OnScanProgress(int probed, int total) {
+    if (!StillScanning()) return;
+    view_.showProgress(probed, total);
+    // Every host has been dealt with: only host 254's finish wait is left.
+    if (probed >= total) view_.setStopEnabled(false);
+}
+
 void PageScan::OnScanFinished() {
     if (!StillScanning()) return;
     view_.setIpScanEnabled(true);
+    view_.setStopEnabled(false);
     ctx_.setStatus(QString());
     ctx_.feedback().message(Text(kScanFinishedText));
 }

@@ -39,11 +39,16 @@ public:
 
     // The page left LAN mode: the scan says nothing more, and "Connecting..." goes away.
     void Cancel();
+    // The operator's stop: the scan's threads are stopped and joined, the rows found so far
+    // stay, "IP Scan" is enabled again and the status line is cleared; no "Scan Finished".
+    // False when no scan was running.
+    bool Stop();
     bool Busy() const;
 
     void OnScanResult(FoundDisplay found) override;
     void OnScanError() override;
     void OnScanFinished() override;
+    void OnScanProgress(int probed, int total) override;
 
 private:
     // False, with the scan cancelled, when the page is no longer in LAN mode: rows, the
@@ -54,6 +59,7 @@ private:
     DiscoveryView& view_;
     ScanPage page_;
     ScanBackendsFactory factory_;
+    ScanBackends backends_;  // from the factory, at the first press
     ScanOptions options_;
     // Last: destroyed first, which cancels the scans and joins their threads.
     std::unique_ptr<LanScanner> scanner_;

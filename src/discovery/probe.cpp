@@ -28,6 +28,7 @@ void RunProbe(const ScanRequest& request, const ScanBackends& backends, const Sc
     if (stop.Stopped()) return;
     if (presence == Presence::Error) {
         reporter.Error();
+        reporter.Probed();
         return;
     }
     if (presence == Presence::Present) {
@@ -37,8 +38,12 @@ void RunProbe(const ScanRequest& request, const ScanBackends& backends, const Sc
                 reporter.Result(FoundDisplay{request.address, std::move(answer->model), answer->monitorId});
         }
     }
+    if (stop.Stopped()) return;
+    reporter.Probed();
     // The probe of the last host tells the page, a while later, that the scan is through.
-    if (request.host >= kLastHost && stop.SleepFor(options.finishDelay)) reporter.Finished();
+    if (request.host < kLastHost) return;
+    const auto finishAt = request.finishAt.value_or(std::chrono::steady_clock::now() + options.finishDelay);
+    if (stop.SleepUntil(finishAt)) reporter.Finished();
 }
 
 }  // namespace dravik::discovery

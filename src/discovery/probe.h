@@ -18,6 +18,9 @@ public:
     virtual void Result(FoundDisplay found) = 0;  // WM_SCAN_RESULT: returns once the page has it
     virtual void Error() = 0;                     // WM_SCAN_ERROR
     virtual void Finished() = 0;                  // WM_SCAN_FINISHED: returns once the page has it
+    // The host has been dealt with (absent, reported, no display, or an error); before the
+    // finish wait of host 254. Not called for a stopped probe.
+    virtual void Probed() {}
 };
 
 struct IdentityAnswer {

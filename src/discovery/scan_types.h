@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace dravik::discovery {
@@ -12,12 +13,19 @@ enum ScanMessage : int {
     WM_SCAN_RESULT = 0x0A02,    // a display was found; the probe waits until the page is done
     WM_SCAN_ERROR = 0x0A03,     // a probe failed; posted, nobody waits
     WM_SCAN_FINISHED = 0x0A04,  // the probe of host 254 is done; the probe waits
+    WM_SCAN_PROGRESS = 0x0A05,  // one more host has been probed; posted, nobody waits
 };
 
 // What a scan or probe thread is started with; each thread owns its own copy.
 struct ScanRequest {
     std::string address;  // the page's address (scan thread) or the target (probe thread)
     int host = 0;         // the probe's host number 1..254; 0 for the scan thread
+    // Host 254 only: "finished" goes out at this time, or when the probe is done if that is
+    // later. The scan thread sets it to the end of its last spacing plus the finish delay,
+    // so the finish delay runs beside that probe's own echo wait instead of after it and the
+    // scan takes its 254 spacings plus the finish delay. Unset: the finish delay counts
+    // from the end of the probe.
+    std::optional<std::chrono::steady_clock::time_point> finishAt = std::nullopt;
 };
 
 // One display found: handed to the page by value.

@@ -117,22 +117,31 @@ void SearchMonitorIds(ExchangeContext& ctx, DiscoveryView& view, const SerialDis
 
     view.removeAllRows();
     view.setIdSearchEnabled(false);
+    view.clearStopRequest();
+    view.showProgress(0, kLastSearchId);
+    view.setStopEnabled(true);
     ctx.writeControls();
 
     // A copy: handlers that do not take part in the flow guard may build into the frame
     // buffer during the waits.
     protocol::Frame query = ctx.frameBuffer();
-    for (int id = kFirstSearchId; id <= kLastSearchId && LineStillUsable(ctx); ++id) {
+    // The stop is pressed during a pumping wait; the ID being asked is read to its end, so
+    // its answer is not left on the line for the next exchange.
+    for (int id = kFirstSearchId; id <= kLastSearchId && LineStillUsable(ctx) && !view.stopRequested(); ++id) {
         query.SetMonitorId(static_cast<protocol::Byte>(id));
         transport::DrainSerial(port);
         transport::WriteSerial(port, query);
         QByteArray received;
-        if (ReadWithRetry(port, received, options.searchFirstWaitMs, options.searchSecondWaitMs) <= 0) continue;
+        const int got = ReadWithRetry(port, received, options.searchFirstWaitMs, options.searchSecondWaitMs);
+        view.showProgress(id, kLastSearchId);
+        if (got <= 0) continue;
         const std::optional<QString> listed = SearchRowText(BytesOf(received), model, options);
         if (!listed) continue;
         const QString idText = QString::number(id);
         view.appendRow({idText, *listed, QStringLiteral("Y"), QStringLiteral("0"), idText});
     }
+    view.setStopEnabled(false);
+    view.clearStopRequest();
 
     ctx.setStatus(QString());
     ctx.feedback().message(kSearchEndText);

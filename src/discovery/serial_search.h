@@ -53,6 +53,8 @@ SerialDiscoveryOptions ControlPageSerialOptions();
 SerialDiscoveryOptions WallPageSerialOptions();
 
 // The monitor ID "Search". Does nothing in LAN mode or while another flow of the page runs.
+// Shows its progress as IDs asked of 25; the view's stop request ends it after the ID being
+// asked, with the rows found so far and the usual end (" Search End").
 void SearchMonitorIds(transport::ExchangeContext& ctx, DiscoveryView& view, const SerialDiscoveryOptions& options);
 
 // "Check Monitor": the selected row, or every row in list order. Does nothing in LAN mode

@@ -15,4 +15,9 @@ bool StopSignal::SleepFor(std::chrono::milliseconds duration) const {
     return !changed_.wait_for(lock, duration, [this] { return Stopped(); });
 }
 
+bool StopSignal::SleepUntil(std::chrono::steady_clock::time_point deadline) const {
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_until(lock, deadline, [this] { return Stopped(); });
+}
+
 }  // namespace dravik::discovery

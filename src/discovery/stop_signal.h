@@ -14,6 +14,8 @@ public:
     bool Stopped() const { return stopped_.load(std::memory_order_acquire); }
     // Sleeps for `duration`; true when the whole time passed, false as soon as Stop() is called.
     bool SleepFor(std::chrono::milliseconds duration) const;
+    // The same up to a point on the monotonic clock (at once when it has passed).
+    bool SleepUntil(std::chrono::steady_clock::time_point deadline) const;
 
 private:
     std::atomic<bool> stopped_{false};

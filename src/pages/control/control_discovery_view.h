@@ -1,11 +1,14 @@
 // The Control page as the discovery code sees it: its model combo, "Lock Model", whole
-// list rows and the "IP Scan" and monitor ID "Search" buttons.
+// list rows, the "IP Scan" and monitor ID "Search" buttons, and the progress bar and "Stop"
+// they share.
 #pragma once
 
 #include "discovery/discovery_view.h"
 #include "pages/control/control_page.h"
 #include "ui_control_page.h"
 
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTableWidget>
 
 namespace dravik::pages {
@@ -29,6 +32,12 @@ public:
     }
     void setIpScanEnabled(bool enabled) override { ui_.ipScanButton->setEnabled(enabled); }
     void setIdSearchEnabled(bool enabled) override { ui_.idSearchButton->setEnabled(enabled); }
+    void showProgress(int done, int total) override {
+        ui_.discoveryProgress->setRange(0, total);
+        ui_.discoveryProgress->setValue(done);
+        ui_.discoveryProgress->setTextVisible(true);
+    }
+    void setStopEnabled(bool enabled) override { ui_.discoveryStopButton->setEnabled(enabled); }
 
 private:
     ControlPage& page_;

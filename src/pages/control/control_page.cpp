@@ -4,6 +4,7 @@
 // controls and the composer in control_page_levels.cpp.
 #include "pages/control/control_page.h"
 #include "pages/page_keys.h"
+#include "pages/status_line.h"
 
 #include "discovery/page_scan.h"
 #include "pages/control/control_discovery_view.h"
@@ -351,7 +352,7 @@ void ControlPage::setCellText(int row, int col, const QString& text) {
 }
 
 void ControlPage::setStatus(const QString& text) {
-    ui_->statusLine->setText(text);
+    ShowStatusText(*ui_->statusLine, text);
     ui_->statusLine->repaint();
 }
 

@@ -1,7 +1,7 @@
 // ControlPage: the discovery buttons. "IP Scan" scans the subnet of the address in the IP
 // box ("Lock Model" keeps only the selected model); in RS-232 mode "Search" asks monitor IDs
 // 1..25 who they are and "Check Monitor" verifies the listed displays. The work itself is
-// the page-independent discovery code; this file hands it the page.
+// the page-independent discovery code; this file hands it the page. "Stop" ends either.
 #include "pages/control/control_page.h"
 
 #include "discovery/page_scan.h"
@@ -15,6 +15,11 @@ void ControlPage::setUpDiscovery() {
     discoveryView_ = std::make_unique<DiscoveryAdapter>(*this);
     scan_ = std::make_unique<discovery::PageScan>(*this, *discoveryView_, discovery::ScanPage::Control,
                                                   env_.scanBackends, env_.scanOptions);
+    // One "Stop" for both: only one of them can run (the scan in LAN mode, the search over RS-232).
+    connect(ui_->discoveryStopButton, &QPushButton::clicked, this, [this] {
+        discoveryView_->requestStop();
+        scan_->Stop();
+    });
 }
 
 bool ControlPage::scanRunning() const { return scan_->Busy(); }

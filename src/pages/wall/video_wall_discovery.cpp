@@ -1,5 +1,6 @@
 // The discovery buttons of the page: "IP Scan", the monitor ID "Search" and "Check Monitor".
 // The work itself is the page-independent discovery code; this file hands it the page.
+// "Stop" ends a running scan or search.
 #include "pages/wall/video_wall_page.h"
 
 #include "discovery/page_scan.h"
@@ -17,6 +18,13 @@ void VideoWallPage::SetUpDiscovery() {
     connect(this, &VideoWallPage::ipScanRequested, this, &VideoWallPage::ScanLan);
     connect(this, &VideoWallPage::idSearchRequested, this, &VideoWallPage::SearchMonitorIds);
     connect(this, &VideoWallPage::checkMonitorRequested, this, &VideoWallPage::CheckMonitors);
+    // One "Stop" for both: only one of them can run (the scan in LAN mode, the search over RS-232).
+    if (QPushButton* stop = discoveryView_->stopButton()) {
+        connect(stop, &QPushButton::clicked, this, [this] {
+            discoveryView_->requestStop();
+            scan_->Stop();
+        });
+    }
 }
 
 void VideoWallPage::ScanLan() {

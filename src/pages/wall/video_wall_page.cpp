@@ -4,6 +4,7 @@
 #include "pages/wall/video_wall_page.h"
 #include "pages/wall/wall_flow_view.h"
 #include "pages/page_keys.h"
+#include "pages/status_line.h"
 
 #include "controls/ipv4_edit.h"
 #include "discovery/page_scan.h"
@@ -319,7 +320,7 @@ int VideoWallPage::FindRowByKey(const QString& key) const {
     return -1;
 }
 
-void VideoWallPage::setStatus(const QString& text) { ui_->statusLabel->setText(text); }
+void VideoWallPage::setStatus(const QString& text) { ShowStatusText(*ui_->statusLabel, text); }
 
 void VideoWallPage::setTxText(const QString& text) { ui_->txEdit->setText(text); }
 
