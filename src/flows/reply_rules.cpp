@@ -24,13 +24,19 @@ ReplyRule LanReadThenSetQuery() { return Rule(Millis{300}, kLanReceiveTimeout, k
 ReplyRule LanReadThenSetSet() { return Rule(Millis{0}, kLanReceiveTimeout, kLanReplyLimit); }
 ReplyRule LanWall() { return Rule(Millis{100}, kLanReceiveTimeout, kLanReplyLimit); }
 
-ReplyRule SerialSend() { return Rule(Millis{450}, kSerialReadRetry, kSerialReadLimit); }
-ReplyRule SerialQuery() { return Rule(Millis{800}, kSerialReadRetry, kSerialReadLimit, Millis{500}); }
+// Every RS-232 read asks once more after 150 ms when nothing waits, the drain's read too: that
+// is what catches the late answer of an earlier display before this frame goes out.
+ReplyRule Serial(ReplyRule r) {
+    r.drainWait = kSerialReadRetry;
+    return r;
+}
+ReplyRule SerialSend() { return Serial(Rule(Millis{450}, kSerialReadRetry, kSerialReadLimit)); }
+ReplyRule SerialQuery() { return Serial(Rule(Millis{800}, kSerialReadRetry, kSerialReadLimit, Millis{500})); }
 ReplyRule SerialReadThenSetQuery() {
-    return Rule(Millis{1200}, kSerialReadRetry, kSerialReadLimit, Millis{1000}, Millis{200});
+    return Serial(Rule(Millis{1200}, kSerialReadRetry, kSerialReadLimit, Millis{1000}, Millis{200}));
 }
 ReplyRule SerialReadThenSetSet() {
-    return Rule(Millis{450}, kSerialReadRetry, kSerialReadLimit, Millis{0}, Millis{200});
+    return Serial(Rule(Millis{450}, kSerialReadRetry, kSerialReadLimit, Millis{0}, Millis{200}));
 }
 ReplyRule SerialWall() { return Rule(Millis{0}, Millis{0}, kSerialReadLimit, Millis{0}, Millis{0}, false); }
 

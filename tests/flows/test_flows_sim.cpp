@@ -1,6 +1,7 @@
 // Each way a simulated display misbehaves, as the RowResult of a command and of a query, on
 // both interfaces: LAN displays on 127.0.50.100.., one pseudo-terminal line.
-#include "flows/basic_links.h"
+#include "transport/lan_link.h"
+#include "transport/serial_link.h"
 #include "flows/control_flow.h"
 
 #include "display-sim/lan_display.h"
@@ -68,9 +69,9 @@ TEST(FlowsOnSimulatedDisplays, EachFaultOverLan) {
         t.address = address;
         t.model = "LM-55";
         t.id = "3";
-        BasicLanLink lan;
+        transport::LanLink lan;
         transport::SerialPort closedPort;
-        BasicSerialLink none(closedPort);
+        transport::SerialLink none(closedPort);
         const ControlRun on = RunOne(ButtonFlowId::On, t, lan, none);
         ASSERT_EQ(on.rows.size(), 1u);
         EXPECT_TRUE(c.on.count(on.rows[0].outcome)) << OutcomeName(on.rows[0].outcome);
@@ -93,8 +94,8 @@ TEST(FlowsOnSimulatedDisplays, EachFaultOnOneLine) {
     ASSERT_TRUE(line.start(&error)) << error;
     transport::SerialPort port;
     ASSERT_EQ(port.open(QString::fromStdString(line.devicePath())), transport::OpenResult::Opened);
-    BasicLanLink lan;
-    BasicSerialLink serial(port);
+    transport::LanLink lan;
+    transport::SerialLink serial(port);
     id = 1;
     for (const Case& c : kCases) {
         SCOPED_TRACE(std::string("ID ") + std::to_string(id) + " " + sim::FaultName(c.fault));

@@ -79,6 +79,8 @@ TEST(ReplyRules, TheWaitsOfEachExchange) {
         EXPECT_EQ(c.rule.retry, c.retry);
         EXPECT_EQ(c.rule.limit, c.limit);
         EXPECT_EQ(c.rule.drainFirst, c.drain);
+        // Every RS-232 drain reads as any RS-232 read does: once more after 150 ms.
+        EXPECT_EQ(c.rule.drainWait, c.limit == 128 && c.drain ? Millis{150} : Millis{0});
     }
 }
 

@@ -7,7 +7,8 @@
 // window goes on painting and taking input. The row in flight is highlighted.
 #include "pages/control/control_page.h"
 
-#include "flows/basic_links.h"
+#include "transport/lan_link.h"
+#include "transport/serial_link.h"
 #include "pages/control/control_flow_view.h"
 #include "ui_control_page.h"
 
@@ -40,8 +41,8 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
     const bool started = StartWithPort(
         *worker_, port_, thread(),
         [request, run, view](transport::SerialPort& port) {
-            flows::BasicLanLink lan;
-            flows::BasicSerialLink serial(port);
+            transport::LanLink lan;
+            transport::SerialLink serial(port);
             *run = flows::RunControlFlow(*request, {&lan, &serial}, *view);
         },
         [this, run] {

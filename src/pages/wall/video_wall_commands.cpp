@@ -5,7 +5,8 @@
 // painting and taking input.
 #include "pages/wall/video_wall_page.h"
 
-#include "flows/basic_links.h"
+#include "transport/lan_link.h"
+#include "transport/serial_link.h"
 #include "pages/wall/wall_flow_view.h"
 #include "ui_video_wall_page.h"
 
@@ -56,8 +57,8 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
     const bool started = StartWithPort(
         *worker_, port_, thread(),
         [request, run, view](transport::SerialPort& port) {
-            flows::BasicLanLink lan;
-            flows::BasicSerialLink serial(port);
+            transport::LanLink lan;
+            transport::SerialLink serial(port);
             *run = flows::RunWallFlow(*request, {&lan, &serial}, *view);
         },
         [this, run] {
