@@ -21,7 +21,7 @@ enum SubMask : unsigned {
 };
 
 enum class Opt {
-    Help, Verbose, Json, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
+    Help, Verbose, Json, Format, NoWait, SkipInvalid, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
     Level, KeyLock, IrLock, Matrix, Enable, FrameComp, Rgb,
 };
 
@@ -37,6 +37,9 @@ constexpr OptionDef kOptions[] = {
     {Opt::Help, "help", 'h', false, kAll},
     {Opt::Verbose, "verbose", 'v', false, kTargets},
     {Opt::Json, "json", 0, false, kTargets},
+    {Opt::Format, "format", 0, true, kTargets},
+    {Opt::NoWait, "no-wait", 0, false, kSend | kRaw},
+    {Opt::SkipInvalid, "skip-invalid", 0, false, kTargets},
     {Opt::Parallel, "parallel", 0, true, kTargets},
     {Opt::Ip, "ip", 0, true, kTargets},
     {Opt::Serial, "serial", 0, true, kTargets},
@@ -122,6 +125,11 @@ public:
         std::size_t i = 0;
         // Options before the subcommand: only help.
         const std::string_view first = args_[0];
+        if (first == "--version" || first == "-V") {
+            r.ok = true;
+            r.options.version = true;
+            return r;
+        }
         if (first == "-h" || first == "--help") {
             r.ok = true;
             r.options.help = true;
@@ -228,7 +236,23 @@ private:
         switch (def.opt) {
             case Opt::Help: opts_.help = true; return true;
             case Opt::Verbose: opts_.verbose = true; return true;
-            case Opt::Json: opts_.json = true; return true;
+            case Opt::Json:
+                // The one-object-per-line output that --json has always given.
+                if (opts_.formatGiven && opts_.format != Format::Jsonl)
+                    return error("--json and --format " + Quote(value) + " disagree");
+                opts_.format = Format::Jsonl;
+                opts_.formatGiven = true;
+                return true;
+            case Opt::Format: {
+                const auto format = FormatFromName(value);
+                if (!format) return error(name + " wants text, json, jsonl, csv or prometheus, not " + Quote(value));
+                if (opts_.formatGiven && opts_.format != *format) return error("--format given twice");
+                opts_.format = *format;
+                opts_.formatGiven = true;
+                return true;
+            }
+            case Opt::NoWait: opts_.noWait = true; return true;
+            case Opt::SkipInvalid: opts_.skipInvalid = true; return true;
             case Opt::Parallel:
                 if (!ParseInt(value, 1, kMaxParallel, opts_.parallel))
                     return error(name + " wants a number of displays from 1 to " + std::to_string(kMaxParallel) +
@@ -389,9 +413,16 @@ std::string MainUsage() {
            "\n"
            "Run 'dravikctl SUBCOMMAND --help' for the options of each.\n"
            "\n"
-           "Exit status: 0 when every display was reached and did what was asked,\n"
-           "1 when any display failed (no connection, no reply, refused or silent),\n"
-           "2 for a usage error (then nothing is sent).\n";
+           "  --version      print the version and exit\n"
+           "\n"
+           "Exit status:\n"
+           "  0  every display did what was asked (outcome sent or replied)\n"
+           "  1  some display failed (no reply, NACK, NAV, a bad reply, refused for its model,\n"
+           "     or not reached while others were)\n"
+           "  2  usage error: bad option, command, address, list file or tiling file; nothing\n"
+           "     was sent\n"
+           "  3  no display could be reached at all (connection refused, timed out, no route,\n"
+           "     name not resolved, port busy, permission denied, port closed)\n";
 }
 
 namespace {
@@ -409,8 +440,14 @@ const char* kTargetHelp =
     "  --mode lan|serial  the interface of list files whose name does not tell it\n"
     "  --device DEVICE    the RS-232 line of the displays of a serial list file\n"
     "\n"
+    "  --skip-invalid     leave out the list rows that are not valid (each is reported)\n"
+    "                     instead of refusing the whole command\n"
+    "\n"
     "Output:\n"
-    "  --json             one JSON object per display and line\n"
+    "  --format FORMAT    text (default), json (one document), jsonl (one object per\n"
+    "                     display and line), csv, or prometheus (the text exposition\n"
+    "                     format of query results, for a textfile collector)\n"
+    "  --json             the same as --format jsonl\n"
     "  -v, --verbose      also every frame sent (TX) and every byte received (RX), in hex\n"
     "  --parallel N       up to N LAN displays at once (each display one exchange at a\n"
     "                     time); the default addresses them one after the other, and an\n"
@@ -474,7 +511,9 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "does with no row selected: the same frames, refusals, exchanges and waits\n"
                        "(on an RS-232 line its pauses between displays, 300 ms for most commands).\n"
                        "One line per display: address or ID, model, the frame sent or the refusal,\n"
-                       "the LINK result, and ok or why not.\n"
+                       "the LINK result, and ok or the outcome (no-reply, nack, connect-refused, ...).\n"
+                       "Over the LAN as over RS-232 the display's acknowledge is read; --no-wait\n"
+                       "sends and closes without reading it (the Control page's LAN exchange).\n"
                        "backlight, brightness and volume need --level; key-lock needs --key-lock,\n"
                        "ir-lock needs --ir-lock; gains needs --rgb.\n\n") +
                    CommandList() + "\n" + kTargetHelp + "\n" + kLevelHelp;
@@ -492,7 +531,8 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "FRAME is the frame without its checksum, in hex bytes (\"A6 01 00 00 00 04 01 18\n"
                        "02\"); its length byte (byte 5) must be 1 to 10 and match the bytes given. The\n"
                        "checksum is appended as the tool's composer computes it and the frame goes out\n"
-                       "as it is: byte 1 is the monitor ID, so --id is not taken.\n\n") +
+                       "as it is: byte 1 is the monitor ID, so --id is not taken. --no-wait: do not\n"
+                       "read the acknowledge.\n\n") +
                    kTargetHelp;
         case Subcommand::None: break;
     }

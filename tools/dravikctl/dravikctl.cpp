@@ -4,11 +4,16 @@
 #include "dravikctl/command_table.h"
 #include "dravikctl/console_context.h"
 #include "dravikctl/runner.h"
+
+#ifndef DRAVIKCTL_VERSION
+#define DRAVIKCTL_VERSION "unknown"
+#endif
 #include "protocol/composer.h"
 #include "protocol/wall.h"
 #include "targets/records.h"
 #include "transport/texts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -58,6 +63,13 @@ bool ReadFile(const std::string& path, protocol::Bytes& out) {
     return !in.bad();
 }
 
+// A list row's monitor ID: empty (the tool's default) or a decimal number 0..255.
+bool IdText(const std::string& text) {
+    if (text.empty()) return true;
+    if (text.size() > 3 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+    return std::stoi(text) <= 255;
+}
+
 class Preparer {
 public:
     Preparer(const Options& o, Prepared& p) : o_(o), p_(p) {}
@@ -67,7 +79,8 @@ public:
         RunRequest& run = p_.run;
         run.subcommand = o_.subcommand;
         run.parallel = o_.parallel;
-        run.style.json = o_.json;
+        run.style.format = o_.format;
+        run.noWait = o_.noWait;
         run.style.verbose = o_.verbose;
         run.style.query = o_.subcommand == Subcommand::Query;
 
@@ -81,7 +94,8 @@ public:
                             SubcommandName(o_.subcommand) + " --help')");
             }
             if (!findCommand(o_.operands[0])) return false;
-            run.style.command = std::string(p_.entry->name);
+            // A query is named as it was asked ("backlight", not the button's name).
+            run.style.command = o_.subcommand == Subcommand::Query ? o_.operands[0] : std::string(p_.entry->name);
             run.entry = p_.entry;
             if (!checkValues()) return false;
         }
@@ -235,7 +249,10 @@ private:
             if (!loadList(list.path, serialList)) return false;
         if (o_.listDevice && !serialList) return fail("--device names the line of an RS-232 list file; there is none");
         if (o_.listMode && o_.lists.empty()) return fail("--mode applies to list files; there is none");
-        if (targets.empty()) return fail("no displays: give --ip, --serial or --list");
+        if (targets.empty()) {
+            if (!p_.run.skipped.empty()) return fail("no valid displays: every list row was skipped");
+            return fail("no displays: give --ip, --serial or --list");
+        }
 
         // The wall page reads and writes the gains with its own rule for the monitor ID.
         if (o_.subcommand == Subcommand::Query && p_.entry->action == Action::Gains) {
@@ -279,14 +296,24 @@ private:
             t.model = FromRecord(d.model);
             t.id = o_.subcommand == Subcommand::Raw ? QString::number(p_.run.raw[1]) : FromRecord(d.id);
             t.pos = FromRecord(d.pos);
+            std::string field, reason;
             if (serial) {
                 t.where = FromArg(*o_.listDevice);
             } else {
                 t.where = FromRecord(d.address);
                 if (!IsAddressText(d.address)) {
-                    return fail(Quote(path) + " row " + std::to_string(row) + ": " + Quote(d.address) +
-                                " is not an IPv4 address or host name");
+                    field = "address";
+                    reason = Quote(d.address) + " is not an IPv4 address or host name";
                 }
+            }
+            if (reason.empty() && !IdText(d.id)) {
+                field = "id";
+                reason = Quote(d.id) + " is not a monitor ID from 0 to 255";
+            }
+            if (!reason.empty()) {
+                if (!o_.skipInvalid) return fail(Quote(path) + " row " + std::to_string(row) + " (" + field + "): " + reason);
+                p_.run.skipped.push_back({path, row, field, reason});
+                continue;
             }
             p_.run.targets.push_back(std::move(t));
         }
@@ -338,6 +365,10 @@ int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err
         return kExitUsage;
     }
     const Options& o = parsed.options;
+    if (o.version) {
+        out << "dravikctl " << DRAVIKCTL_VERSION << '\n';
+        return kExitOk;
+    }
     if (o.help) {
         out << (o.subcommand == Subcommand::None ? MainUsage() : SubcommandUsage(o.subcommand));
         return kExitOk;
