@@ -32,10 +32,22 @@ struct Prepared {
     RunRequest run;
 };
 
+// Texts from arguments and list rows are shown back with what cannot be printed (control
+// bytes, and binary garbage in a list row) as '?', cut at 80 characters.
 std::string Quote(const std::string& text) {
     std::string s = "'";
-    for (char c : text.substr(0, 80)) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    for (char c : text.substr(0, 80)) {
+        const auto u = static_cast<unsigned char>(c);
+        s += (u < 0x20 || u >= 0x7F) ? '?' : c;
+    }
     return s + (text.size() > 80 ? "...'" : "'");
+}
+
+// A file name is shown whole, so that the message names the file.
+std::string QuotePath(const std::string& path) {
+    std::string s = "'";
+    for (char c : path) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    return s + "'";
 }
 
 QString FromArg(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
@@ -270,14 +282,14 @@ private:
             if (base == "MO_ID.log" || base == "MO_TilingR.log") mode = ListMode::Serial;
         }
         if (!mode)
-            return fail("cannot tell whether " + Quote(path) + " lists LAN or RS-232 displays: give --mode lan or --mode serial");
+            return fail("cannot tell whether " + QuotePath(path) + " lists LAN or RS-232 displays: give --mode lan or --mode serial");
         protocol::Bytes bytes;
-        if (!ReadFile(path, bytes)) return fail("cannot read the list file " + Quote(path));
+        if (!ReadFile(path, bytes)) return fail("cannot read the list file " + QuotePath(path));
         const targets::RecordFile file = targets::DecodeRecords(bytes);
         const bool serial = *mode == ListMode::Serial;
         if (serial) {
             serialList = true;
-            if (!o_.listDevice) return fail(Quote(path) + " lists RS-232 displays: give their line with --device");
+            if (!o_.listDevice) return fail(QuotePath(path) + " lists RS-232 displays: give their line with --device");
         }
         if (tiling && p_.entry && p_.entry->action == Action::WallSettings && file.headerRead) {
             // As the wall page does on loading a tiling file: matrix and frame compensation.
@@ -311,7 +323,7 @@ private:
                 reason = Quote(d.id) + " is not a monitor ID from 0 to 255";
             }
             if (!reason.empty()) {
-                if (!o_.skipInvalid) return fail(Quote(path) + " row " + std::to_string(row) + " (" + field + "): " + reason);
+                if (!o_.skipInvalid) return fail(QuotePath(path) + " row " + std::to_string(row) + " (" + field + "): " + reason);
                 p_.run.skipped.push_back({path, row, field, reason});
                 continue;
             }
