@@ -245,6 +245,25 @@ TEST(DravikCtlContract, PrometheusOutputFollowsTheExpositionFormat) {
     EXPECT_EQ(CsvField("a,b\"c"), "\"a,b\"\"c\"");
 }
 
+// The colour-gain read is the wall page's exchange: over RS-232 it drains, then reads 1 s
+// after the request and once more 500 ms later (each read looking twice, 150 ms apart), so
+// an answer 1.7 s late is still taken; the Control page's 800 ms query wait would miss it.
+TEST(DravikCtlContract, GainReadUsesTheWallPagesExchange) {
+    sim::DisplayConfig late = Config("KA-55", 2, sim::Fault::AnswerLate);
+    late.lateMs = 1700;
+    auto line = StartLine({late});
+    sim::DisplayState state = line->display(2)->state();
+    state.gains = {10, 20, 30};
+    line->display(2)->setState(state);
+    const CtlRun o = Ctl({"query", "gains", "--serial", line->devicePath(), "--id", "2", "--json"});
+    EXPECT_EQ(o.status, kExitOk) << o.out << o.err;
+    const auto json = o.json();
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(json[0]["outcome"].toString(), "replied");
+    EXPECT_EQ(json[0]["values"].toObject()["red"].toInt(), 10);
+    EXPECT_EQ(json[0]["values"].toObject()["blue"].toInt(), 30);
+}
+
 TEST(DravikCtlContract, VersionIsTheProjectVersion) {
     const CtlRun o = Ctl({"--version"});
     EXPECT_EQ(o.status, kExitOk);

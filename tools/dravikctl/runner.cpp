@@ -1,6 +1,9 @@
 #include "dravikctl/runner.h"
 
+#include "flows/wall_flow.h"
 #include "transport/command_flows.h"
+#include "transport/pump_wait.h"
+#include "transport/texts.h"
 #include "transport/lan.h"
 #include "transport/send_flow.h"
 #include "transport/serial.h"
@@ -113,6 +116,42 @@ void SendLanAcknowledged(ExchangeContext& ctx, int row) {
     link.close();
 }
 
+// The wall page's "Get data" for one row: the gain request exchange of the wall flows,
+// decoded into the row's gains.
+void QueryGainsLan(ExchangeContext& ctx, int row) {
+    if (!ctx.lanMode() || row < 0 || row >= ctx.rowCount()) return;
+    transport::LanLink link;
+    if (!link.connectTo(ctx.cellText(row, transport::kColAddress))) {
+        ctx.setCellText(row, transport::kColLink, QStringLiteral("N"));
+        return;
+    }
+    transport::AddressAndSealWall(ctx.frameBuffer(), ctx.cellText(row, transport::kColId));
+    transport::EchoTx(ctx);
+    flows::ExchangeGainRequestLan(link, ctx.frameBuffer(), ctx.replyBuffer());
+    ctx.setCellText(row, transport::kColLink, QStringLiteral("Y"));
+    ctx.decodeReply(ctx.cellText(row, transport::kColModel));
+    link.close();
+}
+
+bool QueryGainsSerial(ExchangeContext& ctx, int row) {
+    if (ctx.lanMode() || row < 0 || row >= ctx.rowCount()) return false;
+    transport::AddressAndSealWall(ctx.frameBuffer(), ctx.cellText(row, transport::kColId));
+    transport::EchoTx(ctx);
+    transport::SerialPort& port = ctx.serialPort();
+    if (!port.isOpen()) {
+        ctx.feedback().message(transport::texts::kPortClosed);
+        return false;
+    }
+    QByteArray received;
+    if (flows::ExchangeGainRequestSerial(port, ctx.frameBuffer(), received, &transport::PumpWait) <= 0) {
+        ctx.feedback().message(transport::texts::NoReceiveData(ctx.cellText(row, transport::kColAddress)));
+        return true;
+    }
+    ctx.replyBuffer().assign(received.constData(), received.size());
+    ctx.decodeReply(ctx.cellText(row, transport::kColModel));
+    return true;
+}
+
 class FlowRunner {
 public:
     FlowRunner(const RunRequest& req, ConsoleContext& ctx, FrameInputs& inputs)
@@ -132,6 +171,15 @@ public:
             }
         };
 
+        if (query && entry->action == Action::Gains) {
+            options.lanSend = wrapLan(&QueryGainsLan);
+            options.serialSend = wrapSerial([](ExchangeContext& c, int row) {
+                QueryGainsSerial(c, row);
+                return c.serialPort().isOpen();
+            });
+            transport::SendByModel(ctx_, selector(true), options);
+            return;
+        }
         if (query) {
             options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::QueryLan(c, row); });
             // A display that does not answer is that display's failure; only a closed port
@@ -174,19 +222,20 @@ public:
         }
         switch (entry->action) {
             case Action::WallMode:
-                ctx_.frameBuffer() = entry->fixed();
-                options.ignoreSelection = true;
-                options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::SendLanWall(c, row); });
-                options.serialSend = wrapSerial(&transport::SendSerialWall);
-                transport::SendToTargets(ctx_, options);
-                return;
             case Action::WallSettings:
-            case Action::Gains:
-                options.ignoreSelection = true;
-                options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::SendLanWall(c, row); });
-                options.serialSend = wrapSerial(&transport::SendSerialWall);
-                transport::SendRebuilt(ctx_, rebuild(), options);
+            case Action::Gains: {
+                // The wall page's senders, every row whatever is selected.
+                transport::FlowOptions wall = flows::WallFlowOptions(/*clearTx=*/true, /*ignoreSelection=*/true);
+                wall.lanSend = wrapLan(wall.lanSend);
+                wall.serialSend = wrapSerial(wall.serialSend);
+                if (entry->action == Action::WallMode) {
+                    ctx_.frameBuffer() = entry->fixed();
+                    transport::SendToTargets(ctx_, wall);
+                } else {
+                    transport::SendRebuilt(ctx_, rebuild(), wall);
+                }
                 return;
+            }
             case Action::Fixed:
             case Action::PowerOff:
             case Action::ByModel:

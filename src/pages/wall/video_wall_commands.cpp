@@ -3,6 +3,8 @@
 // buffer; the per-row senders readdress and seal it for every row.
 #include "pages/wall/video_wall_page.h"
 
+#include "flows/wall_flow.h"
+
 #include "protocol/wall.h"
 #include "transport/lan.h"
 #include "transport/send_flow.h"
@@ -12,19 +14,8 @@ namespace dravik::pages {
 
 namespace {
 
-// The senders of this page: over LAN a 100 ms pause and one bounded read per row; over
-// RS-232 one write per row, no drain and no read. RS-232 loops stop at the first failure
-// (port closed) and pump for 300 ms after each row.
-transport::FlowOptions WallFlow(bool clearTx, bool ignoreSelection) {
-    transport::FlowOptions options;
-    options.clearTx = clearTx;
-    options.ignoreSelection = ignoreSelection;
-    options.selectedChosenInterfaceOnly = true;
-    options.serialPause = transport::RowPause::Pumping;
-    options.lanSend = [](transport::ExchangeContext& ctx, int row) { transport::SendLanWall(ctx, row); };
-    options.serialSend = &transport::SendSerialWall;
-    return options;
-}
+// The wall senders' options live with the wall flows, which dravikctl runs too.
+transport::FlowOptions WallFlow(bool clearTx, bool ignoreSelection) { return flows::WallFlowOptions(clearTx, ignoreSelection); }
 
 }  // namespace
 
