@@ -1,7 +1,7 @@
 // dravikctl as a scripting contract: typed outcomes that do not depend on the order of the
 // displays or on --parallel, the same outcome over both transports for the same display
 // behaviour, list checking with --skip-invalid, and the machine-readable formats.
-// Addresses: 127.0.55.1 .. 127.0.55.40 only.
+// Addresses: 127.0.55.1 .. 127.0.55.40 only (127.0.55.201-208 belong to the fleet bench).
 #include "ctl_helpers.h"
 
 #include "dravikctl/report.h"
@@ -262,6 +262,20 @@ TEST(DravikCtlContract, GainReadUsesTheWallPagesExchange) {
     EXPECT_EQ(json[0]["outcome"].toString(), "replied");
     EXPECT_EQ(json[0]["values"].toObject()["red"].toInt(), 10);
     EXPECT_EQ(json[0]["values"].toObject()["blue"].toInt(), 30);
+}
+
+TEST(DravikCtlContract, IdentityReadsTheModelEachDisplayReports) {
+    auto tagged = StartLan(Addr(38), Config("LM-55", 3));  // answers a family tag first
+    auto plain = StartLan(Addr(39), Config("KC-55D3", 1));
+    const CtlRun o = Ctl({"identity", "--ip", Addr(38), "--id", "3", "--ip", Addr(39), "--ip", Addr(40), "--json"});
+    EXPECT_EQ(o.status, kExitFailed);
+    const auto json = o.json();
+    ASSERT_EQ(json.size(), 3u) << o.out;
+    EXPECT_EQ(json[0]["values"].toObject()["model"].toString(), "LM-55");
+    EXPECT_EQ(json[0]["outcome"].toString(), "replied");
+    EXPECT_EQ(json[1]["values"].toObject()["model"].toString(), "KC-55D3");
+    EXPECT_EQ(json[2]["outcome"].toString(), "connect-refused");
+    EXPECT_EQ(Ctl({"identity", "--serial", "/dev/null"}).status, kExitUsage);
 }
 
 TEST(DravikCtlContract, VersionIsTheProjectVersion) {

@@ -16,7 +16,8 @@ enum SubMask : unsigned {
     kSend = 1u << 1,
     kQuery = 1u << 2,
     kRaw = 1u << 3,
-    kTargets = kSend | kQuery | kRaw,
+    kIdentity = 1u << 4,
+    kTargets = kSend | kQuery | kRaw | kIdentity,
     kAll = kFrame | kTargets,
 };
 
@@ -47,7 +48,7 @@ constexpr OptionDef kOptions[] = {
     {Opt::Mode, "mode", 0, true, kTargets},
     {Opt::Device, "device", 0, true, kTargets},
     {Opt::Model, "model", 0, true, kAll},
-    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery},
+    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery | kIdentity},
     {Opt::Pos, "pos", 0, true, kFrame | kSend},
     {Opt::Level, "level", 0, true, kFrame | kSend},
     {Opt::KeyLock, "key-lock", 0, true, kFrame | kSend},
@@ -66,6 +67,7 @@ unsigned MaskOf(Subcommand s) {
         case Subcommand::Send: return kSend;
         case Subcommand::Query: return kQuery;
         case Subcommand::Raw: return kRaw;
+        case Subcommand::Identity: return kIdentity;
         case Subcommand::None: break;
     }
     return 0;
@@ -76,6 +78,7 @@ std::optional<Subcommand> SubcommandFromName(std::string_view name) {
     if (name == "send") return Subcommand::Send;
     if (name == "query") return Subcommand::Query;
     if (name == "raw") return Subcommand::Raw;
+    if (name == "identity") return Subcommand::Identity;
     return std::nullopt;
 }
 
@@ -396,6 +399,7 @@ const char* SubcommandName(Subcommand subcommand) {
         case Subcommand::Send: return "send";
         case Subcommand::Query: return "query";
         case Subcommand::Raw: return "raw";
+        case Subcommand::Identity: return "identity";
         case Subcommand::None: break;
     }
     return "dravikctl";
@@ -410,6 +414,7 @@ std::string MainUsage() {
            "  send COMMAND   send COMMAND to displays over the LAN or an RS-232 line\n"
            "  query WHAT     read temperature, hours, backlight, video or gains\n"
            "  raw FRAME      append the checksum to a hex frame and send it as it is\n"
+           "  identity       read the model name each LAN display reports\n"
            "\n"
            "Run 'dravikctl SUBCOMMAND --help' for the options of each.\n"
            "\n"
@@ -533,6 +538,14 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "checksum is appended as the tool's composer computes it and the frame goes out\n"
                        "as it is: byte 1 is the monitor ID, so --id is not taken. --no-wait: do not\n"
                        "read the acknowledge.\n\n") +
+                   kTargetHelp;
+        case Subcommand::Identity:
+            return std::string(
+                       "Usage: dravikctl identity DISPLAYS [OUTPUT]\n"
+                       "Asks each LAN display for its model name with the identity queries of the\n"
+                       "subnet scan (A2 01, then A1 00 after a family tag), at its monitor ID (--id,\n"
+                       "default 1), and prints the model it reports. --model is not needed.\n"
+                       "Example: dravikctl identity --ip 192.0.2.10 --id 3 --format json\n\n") +
                    kTargetHelp;
         case Subcommand::None: break;
     }

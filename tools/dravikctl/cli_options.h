@@ -12,7 +12,7 @@
 
 namespace dravik::ctl {
 
-enum class Subcommand { None, Frame, Send, Query, Raw };
+enum class Subcommand { None, Frame, Send, Query, Raw, Identity };
 
 // One display named on the command line.
 struct TargetOption {

@@ -96,7 +96,11 @@ public:
         run.style.verbose = o_.verbose;
         run.style.query = o_.subcommand == Subcommand::Query;
 
-        if (o_.subcommand == Subcommand::Raw) {
+        if (o_.subcommand == Subcommand::Identity) {
+            if (!o_.operands.empty()) return fail("'identity' takes no command, only displays, not " + Quote(o_.operands[0]));
+            run.style.command = "identity";
+            run.style.query = true;
+        } else if (o_.subcommand == Subcommand::Raw) {
             if (o_.operands.empty()) return fail("'raw' needs the frame in hex, as \"A6 01 00 00 00 04 01 18 02\"");
             if (!parseRaw()) return false;
             run.style.command = "raw";
@@ -224,7 +228,8 @@ private:
 
     bool needsModel() const {
         switch (o_.subcommand) {
-            case Subcommand::Raw: return false;
+            case Subcommand::Raw:
+            case Subcommand::Identity: return false;
             case Subcommand::Query: return p_.entry->action != Action::Gains;
             default: return p_.entry->needsModel();
         }
@@ -261,6 +266,10 @@ private:
             if (!loadList(list.path, serialList)) return false;
         if (o_.listDevice && !serialList) return fail("--device names the line of an RS-232 list file; there is none");
         if (o_.listMode && o_.lists.empty()) return fail("--mode applies to list files; there is none");
+        if (o_.subcommand == Subcommand::Identity) {
+            for (const Target& t : targets)
+                if (t.serial) return fail("'identity' reads LAN displays; " + Quote(t.where.toStdString()) + " is an RS-232 line");
+        }
         if (targets.empty()) {
             if (!p_.run.skipped.empty()) return fail("no valid displays: every list row was skipped");
             return fail("no displays: give --ip, --serial or --list");

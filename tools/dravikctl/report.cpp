@@ -69,6 +69,7 @@ QString ValuesText(const TargetResult& r) {
         return QStringLiteral("video ") + p.join(QLatin1Char(' '));
     }
     if (v.gains) return QStringLiteral("gains %1 %2 %3").arg((*v.gains)[0]).arg((*v.gains)[1]).arg((*v.gains)[2]);
+    if (v.model) return QStringLiteral("model ") + Q(*v.model);
     return QString();
 }
 
@@ -88,6 +89,7 @@ QJsonObject ValuesJson(const TargetResult& r) {
         o[QStringLiteral("green")] = (*v.gains)[1];
         o[QStringLiteral("blue")] = (*v.gains)[2];
     }
+    if (v.model) o[QStringLiteral("model")] = Q(*v.model);
     return o;
 }
 

@@ -1,5 +1,8 @@
 #include "dravikctl/runner.h"
 
+#include "discovery/probe.h"
+#include "discovery/stop_signal.h"
+#include "discovery/tcp_identity.h"
 #include "flows/wall_flow.h"
 #include "transport/command_flows.h"
 #include "transport/pump_wait.h"
@@ -363,7 +366,43 @@ void RunContext(const RunRequest& req, const std::vector<std::size_t>& indices, 
     ctx.finishRemaining(serial ? QStringLiteral("not sent: the port closed") : QStringLiteral("not sent"));
 }
 
+// The scan's identity exchange with one LAN display, at the target's monitor ID.
+TargetResult Identify(const Target& target) {
+    TargetResult r;
+    r.target = target;
+    r.row.target = target.toTarget();
+    r.started = std::chrono::steady_clock::now();
+    discovery::ScanOptions options;
+    options.firstMonitorId = options.lastMonitorId = protocol::IdByteFromText(target.id.toStdString());
+    const discovery::StopSignal stop;
+    discovery::TcpIdentityClient client;
+    const auto session = client.Connect(target.where.trimmed().toStdString(), options.port, options.connectTimeout, stop);
+    r.finished = std::chrono::steady_clock::now();
+    if (!session) {
+        r.link = QStringLiteral("N");
+        const ConnectDiagnosis d = DiagnoseConnect(
+            target.where, std::chrono::duration_cast<std::chrono::milliseconds>(r.finished - r.started));
+        r.row.outcome = d.outcome;
+        r.row.systemText = d.systemText;
+        return r;
+    }
+    r.link = QStringLiteral("Y");
+    r.progress = RowProgress::Sent;
+    const auto answer = discovery::IdentifyDisplay(*session, options, stop);
+    if (!answer) {
+        r.row.outcome = flows::Outcome::NoReply;
+        return r;
+    }
+    r.row.outcome = flows::Outcome::Replied;
+    r.row.value.model = answer->model;
+    return r;
+}
+
 void RunUnit(const RunRequest& req, const Unit& unit, Board& board, Console& console) {
+    if (req.subcommand == Subcommand::Identity) {
+        for (std::size_t i : unit.indices) board.complete(i, Identify(req.targets[i]));
+        return;
+    }
     if (unit.serial) {
         RunContext(req, unit.indices, true, board, console);
         return;

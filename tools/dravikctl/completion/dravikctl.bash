@@ -4,7 +4,7 @@ _dravikctl() {
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
     sub=${COMP_WORDS[1]}
-    local subcommands="frame send query raw help"
+    local subcommands="frame send query raw identity help"
     local commands="power menu input vol-up vol-down mute up down left right ok return info on off hdmi1 hdmi2 displayport dvi vga usb cms custom media-player ops backlight brightness volume key-lock ir-lock reset wall-on wall-off wall-settings gains temperature hours backlight-query video"
     local queries="temperature hours backlight video gains"
     local target_opts="--ip --serial --model --id --list --mode --device --format --json --verbose --parallel --skip-invalid --help"
@@ -28,6 +28,7 @@ _dravikctl() {
         send) COMPREPLY=($(compgen -W "$commands $target_opts $value_opts --no-wait" -- "$cur")) ;;
         query) COMPREPLY=($(compgen -W "$queries $target_opts" -- "$cur")) ;;
         raw) COMPREPLY=($(compgen -W "$target_opts --no-wait" -- "$cur")) ;;
+        identity) COMPREPLY=($(compgen -W "$target_opts" -- "$cur")) ;;
     esac
 }
 complete -F _dravikctl dravikctl
