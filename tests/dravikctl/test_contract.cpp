@@ -278,6 +278,36 @@ TEST(DravikCtlContract, IdentityReadsTheModelEachDisplayReports) {
     EXPECT_EQ(Ctl({"identity", "--serial", "/dev/null"}).status, kExitUsage);
 }
 
+TEST(DravikCtlContract, WallDryRunPrintsEachDisplaysFramesAndTilingFilesAreChecked) {
+    targets::RecordFile file;
+    file.headerRead = true;
+    file.header.columnsText = "2";
+    file.header.rowsText = "1";
+    file.devices = {{Addr(33), "KA-55Q", "1", "1"}, {Addr(34), "KA-55Q", "2", "2"}};
+    const protocol::Bytes bytes = targets::EncodeRecords(file, targets::RecordMode::Lan, targets::RecordKind::Tiling);
+    const std::string tiling = WriteFile("MO_Tiling.log", bytes);
+    CtlRun o = Ctl({"send", "wall-settings", "--list", tiling, "--dry-run"});
+    EXPECT_EQ(o.status, kExitOk) << o.err;
+    const auto lines = o.lines();
+    ASSERT_EQ(lines.size(), 2u) << o.out;
+    // The same frames as "frame" prints for each display's position and ID, with the matrix
+    // and frame compensation (off here) of the file's header.
+    for (int k = 0; k < 2; ++k) {
+        const CtlRun f = Ctl({"frame", "wall-settings", "--model", "KA-55Q", "--id", std::to_string(k + 1), "--pos",
+                              std::to_string(k + 1), "--matrix", "2x1", "--frame-comp", "off"});
+        EXPECT_EQ(lines[static_cast<std::size_t>(k)], Addr(33 + k) + "  " + f.lines().at(0));
+    }
+
+    for (const std::size_t size : {std::size_t{29}, bytes.size() - 1, bytes.size() + 7}) {
+        protocol::Bytes cut = bytes;
+        cut.resize(size, 0x20);
+        const std::string bad = WriteFile("MO_Tiling.log", cut);
+        o = Ctl({"send", "wall-on", "--list", bad});
+        EXPECT_EQ(o.status, kExitUsage) << size;
+        EXPECT_NE(o.err.find("MO_Tiling.log': " + std::to_string(size) + " bytes"), std::string::npos) << o.err;
+    }
+}
+
 TEST(DravikCtlContract, VersionIsTheProjectVersion) {
     const CtlRun o = Ctl({"--version"});
     EXPECT_EQ(o.status, kExitOk);

@@ -22,7 +22,7 @@ enum SubMask : unsigned {
 };
 
 enum class Opt {
-    Help, Verbose, Json, Format, NoWait, SkipInvalid, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
+    Help, Verbose, Json, Format, NoWait, DryRun, SkipInvalid, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
     Level, KeyLock, IrLock, Matrix, Enable, FrameComp, Rgb,
 };
 
@@ -40,6 +40,7 @@ constexpr OptionDef kOptions[] = {
     {Opt::Json, "json", 0, false, kTargets},
     {Opt::Format, "format", 0, true, kTargets},
     {Opt::NoWait, "no-wait", 0, false, kSend | kRaw},
+    {Opt::DryRun, "dry-run", 'n', false, kSend},
     {Opt::SkipInvalid, "skip-invalid", 0, false, kTargets},
     {Opt::Parallel, "parallel", 0, true, kTargets},
     {Opt::Ip, "ip", 0, true, kTargets},
@@ -255,6 +256,7 @@ private:
                 return true;
             }
             case Opt::NoWait: opts_.noWait = true; return true;
+            case Opt::DryRun: opts_.dryRun = true; return true;
             case Opt::SkipInvalid: opts_.skipInvalid = true; return true;
             case Opt::Parallel:
                 if (!ParseInt(value, 1, kMaxParallel, opts_.parallel))
@@ -519,6 +521,8 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "the LINK result, and ok or the outcome (no-reply, nack, connect-refused, ...).\n"
                        "Over the LAN as over RS-232 the display's acknowledge is read; --no-wait\n"
                        "sends and closes without reading it (the Control page's LAN exchange).\n"
+                       "-n, --dry-run prints each display's frames as they would go out (for the wall:\n"
+                       "dravikctl send wall-settings --list MO_Tiling.log --dry-run) and sends nothing.\n"
                        "backlight, brightness and volume need --level; key-lock needs --key-lock,\n"
                        "ir-lock needs --ir-lock; gains needs --rgb.\n\n") +
                    CommandList() + "\n" + kTargetHelp + "\n" + kLevelHelp;

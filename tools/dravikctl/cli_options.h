@@ -57,6 +57,7 @@ struct Options {
     bool verbose = false;
     bool version = false;
     bool noWait = false;       // send, raw: do not read the acknowledge
+    bool dryRun = false;       // send: print each display's frames, send nothing
     bool skipInvalid = false;  // list files: leave bad rows out instead of stopping
     int parallel = 0;  // 0: sequential, as the window does it
 };

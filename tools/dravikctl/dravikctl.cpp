@@ -294,6 +294,13 @@ private:
             return fail("cannot tell whether " + QuotePath(path) + " lists LAN or RS-232 displays: give --mode lan or --mode serial");
         protocol::Bytes bytes;
         if (!ReadFile(path, bytes)) return fail("cannot read the list file " + QuotePath(path));
+        // The tool writes whole 30-byte records; a tiling file cut short or padded is not
+        // one the wall page wrote, and its matrix and positions cannot be trusted.
+        constexpr std::size_t kRecordBytes = 30;
+        if (tiling && (bytes.size() < kRecordBytes || bytes.size() % kRecordBytes != 0)) {
+            return fail(QuotePath(path) + ": " + std::to_string(bytes.size()) +
+                        " bytes is not a header and whole 30-byte records of a tiling file");
+        }
         const targets::RecordFile file = targets::DecodeRecords(bytes);
         const bool serial = *mode == ListMode::Serial;
         if (serial) {
@@ -377,6 +384,30 @@ int RunFrame(const Prepared& p, std::ostream& out) {
     return status;
 }
 
+// send --dry-run: each display's frames, addressed as they would go out; nothing is sent.
+int RunDry(const Prepared& p, std::ostream& out) {
+    int status = kExitOk;
+    for (const Target& t : p.run.targets) {
+        FrameInputs inputs = p.run.inputs;
+        inputs.pos = t.pos;
+        for (LabelledSelection& ls : FramesFor(*p.entry, t.model, inputs)) {
+            std::string text;
+            if (ls.selection.ok()) {
+                Address(*p.entry, ls.selection.frame, t.id);
+                text = TrimEnd(transport::HexSpaced(ls.selection.frame.bytes())).toStdString();
+            } else if (ls.selection.outcome == protocol::Outcome::Refused) {
+                text = TrimLineEnd(transport::texts::Refusal(t.model)).toStdString();
+                status = kExitFailed;
+            } else {
+                text = "none";
+                if (!(p.entry->action == Action::Brightness && ls.label == "query")) status = kExitFailed;
+            }
+            out << t.label().toStdString() << "  " << (ls.label.empty() ? "" : ls.label + ": ") << text << '\n';
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
@@ -401,6 +432,7 @@ int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err
         return kExitUsage;
     }
     if (o.subcommand == Subcommand::Frame) return RunFrame(prepared, out);
+    if (o.dryRun) return RunDry(prepared, out);
     Console console(out, err);
     return RunTargets(prepared.run, console);
 }

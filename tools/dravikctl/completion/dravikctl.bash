@@ -8,6 +8,7 @@ _dravikctl() {
     local commands="power menu input vol-up vol-down mute up down left right ok return info on off hdmi1 hdmi2 displayport dvi vga usb cms custom media-player ops backlight brightness volume key-lock ir-lock reset wall-on wall-off wall-settings gains temperature hours backlight-query video"
     local queries="temperature hours backlight video gains"
     local target_opts="--ip --serial --model --id --list --mode --device --format --json --verbose --parallel --skip-invalid --help"
+    local send_opts="--no-wait --dry-run"
     local value_opts="--level --key-lock --ir-lock --matrix --pos --enable --frame-comp --rgb"
 
     if [[ $COMP_CWORD -eq 1 ]]; then
@@ -25,7 +26,7 @@ _dravikctl() {
     case $sub in
         help) COMPREPLY=($(compgen -W "frame send query raw" -- "$cur")) ;;
         frame) COMPREPLY=($(compgen -W "$commands --model --id --help $value_opts" -- "$cur")) ;;
-        send) COMPREPLY=($(compgen -W "$commands $target_opts $value_opts --no-wait" -- "$cur")) ;;
+        send) COMPREPLY=($(compgen -W "$commands $target_opts $value_opts $send_opts" -- "$cur")) ;;
         query) COMPREPLY=($(compgen -W "$queries $target_opts" -- "$cur")) ;;
         raw) COMPREPLY=($(compgen -W "$target_opts --no-wait" -- "$cur")) ;;
         identity) COMPREPLY=($(compgen -W "$target_opts" -- "$cur")) ;;
