@@ -490,7 +490,9 @@ int RunTargets(const RunRequest& req, Console& console) {
 
     if (req.parallel > 0 && !lanUnits.empty()) {
         std::string message;
-        const int parallel = AffordableParallel(req.parallel, &message);
+        // Only as many at once as there are displays need their descriptors.
+        const int wanted = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(req.parallel), lanUnits.size()));
+        const int parallel = AffordableParallel(wanted, &message);
         if (!message.empty()) console.error("dravikctl: " + message);
         std::atomic<std::size_t> next{0};
         const int workers = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(parallel), lanUnits.size()));
