@@ -15,6 +15,7 @@ struct Target {
     std::string model;    // whole, case-sensitive model name
     std::string id;       // monitor ID text as a list row holds it ("1".."25", may be anything)
     std::string pos;      // wall position text ("1".."25"); empty outside a wall
+    std::string device;   // RS-232: the line's device path, where it is known
 
     bool serial() const { return interface == Interface::Serial; }
     // The address, or "ID n" on an RS-232 line.

@@ -20,7 +20,7 @@ TEST(DravikCtlBinary, ExitStatusesOfTheProcess) {
         {{"send"}, kExitUsage, ""},
         {{"send", "on", "--ip", "127.0.8.60", "--id", "2", "--json"}, kExitOk, "{"},
         {{"query", "temperature", "--ip", "127.0.8.60", "--model", "KA-55Q", "--id", "2"}, kExitOk, "127.0.8.60"},
-        {{"send", "on", "--ip", "127.0.8.61"}, kExitFailed, "127.0.8.61"},
+        {{"send", "on", "--ip", "127.0.8.61"}, kExitNothingReached, "127.0.8.61"},
         {{"raw", "A6 02 00 00 00 04 01 18 01", "--ip", "127.0.8.60"}, kExitOk, "127.0.8.60"},
     };
     for (const ProcessCase& c : cases) {

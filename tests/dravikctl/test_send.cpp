@@ -40,7 +40,7 @@ TEST(DravikCtlSend, OnReachesEachDisplayInOrderAndReportsTheUnreachable) {
     ASSERT_EQ(lines.size(), 3u) << o.out;
     EXPECT_EQ(lines[0].rfind(Addr(10), 0), 0u);
     EXPECT_NE(lines[0].find("A6 05 00 00 00 04 01 18 02 BC  LINK Y  ok"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find("LINK N  connection failed"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("LINK N  connect-refused (Connection refused)"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("A6 0C 00 00 00 04 01 18 02 B5  LINK Y  ok"), std::string::npos) << lines[2];
     EXPECT_EQ(Hex(a->log()), std::vector<std::string>{"A6 05 00 00 00 04 01 18 02 BC"});
     EXPECT_EQ(Hex(c->log()), std::vector<std::string>{"A6 0C 00 00 00 04 01 18 02 B5"});
@@ -62,7 +62,7 @@ TEST(DravikCtlSend, ModelChoosesTheFrameAndRefusedModelsGetNothing) {
     EXPECT_EQ(ka->log().size(), 1u);
     const auto json = o.json();
     ASSERT_EQ(json.size(), 2u);
-    EXPECT_EQ(json[0]["result"].toString(), "refused");
+    EXPECT_EQ(json[0]["outcome"].toString(), "refused-for-model");
     EXPECT_EQ(json[0]["refusal"].toString(), "KC-55D3 No This Function or unsupported !");
     EXPECT_FALSE(json[0]["ok"].toBool());
     EXPECT_TRUE(json[0]["frames"].toArray().isEmpty());
@@ -74,7 +74,7 @@ TEST(DravikCtlSend, ModelChoosesTheFrameAndRefusedModelsGetNothing) {
     // Silent: nothing sent, nothing shown, and the display did not do what was asked.
     o = Ctl({"send", "backlight", "--level", "70", "--ip", Addr(14), "--model", "LM-43"});
     EXPECT_EQ(o.status, kExitFailed);
-    EXPECT_NE(o.out.find("nothing sent  LINK 0  silent"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("nothing sent  LINK 0  refused-for-model (LM-43 gets no frame)"), std::string::npos) << o.out;
     EXPECT_TRUE(o.err.empty());
 }
 
@@ -98,7 +98,8 @@ TEST(DravikCtlSend, BrightnessReadsTheVideoParametersFirst) {
     EXPECT_NE(lines[0].find("A6 01 00 00 00 03 01 33 96 + A6 01 00 00 00 0A 01 32 46"), std::string::npos);
     EXPECT_EQ(lines[1], "  TX A6 01 00 00 00 03 01 33 96");
     EXPECT_EQ(lines[2].rfind("  RX 21 01 00 00 0A 01 33 28 0B 0C", 0), 0u) << lines[2];
-    EXPECT_NE(o.out.find("no usable reply to the video-parameters query"), std::string::npos) << o.out;
+    // An acknowledge where the parameters were asked: the set frame does not follow.
+    EXPECT_NE(o.out.find("A6 01 00 00 00 03 01 33 96  LINK Y  short-reply"), std::string::npos) << o.out;
 }
 
 TEST(DravikCtlQuery, DecodesTheValuesAsTextAndJson) {
@@ -110,8 +111,9 @@ TEST(DravikCtlQuery, DecodesTheValuesAsTextAndJson) {
     auto json = o.json();
     ASSERT_EQ(json.size(), 1u);
     EXPECT_EQ(json[0]["values"].toObject()["temperature"].toInt(), -10);
-    EXPECT_EQ(json[0]["id"].toString(), "3");
-    EXPECT_EQ(json[0]["link"].toString(), "Y");
+    EXPECT_EQ(json[0]["id"].toInteger(), 3);
+    EXPECT_EQ(json[0]["outcome"].toString(), "replied");
+    EXPECT_EQ(json[0]["version"].toInt(), 1);
     EXPECT_EQ(json[0]["frames"].toArray().at(0).toString(), "A6 03 00 00 00 03 01 2F 88");
 
     o = Ctl({"query", "hours", "--ip", Addr(20), "--model", "LM-55", "--id", "3"});
@@ -146,9 +148,9 @@ TEST(DravikCtlQuery, NoReplyAndRefusedStatusAreFailures) {
     EXPECT_EQ(o.status, kExitFailed);
     const auto json = o.json();
     ASSERT_EQ(json.size(), 2u);
-    EXPECT_EQ(json[0]["error"].toString(), "no reply");
-    EXPECT_EQ(json[0]["link"].toString(), "Y");  // the connection worked
-    EXPECT_EQ(json[1]["error"].toString(), "NACK");
+    EXPECT_EQ(json[0]["outcome"].toString(), "no-reply");
+    EXPECT_TRUE(json[0]["reachable"].toBool());  // the connection worked
+    EXPECT_EQ(json[1]["outcome"].toString(), "nack");
     EXPECT_EQ(json[1]["replies"].toArray().size(), 1);
 }
 
@@ -227,7 +229,7 @@ TEST(DravikCtlSerial, OneLineManyDisplaysEachByItsId) {
     EXPECT_EQ(lines[0].rfind("ID 1 ", 0), 0u) << o.out;
     EXPECT_NE(lines[0].find("ok"), std::string::npos) << o.out;
     EXPECT_NE(o.out.find("  RX 21 01 00 00 04 01 AC 01"), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("A6 03 00 00 00 07 01 AC 05 00 00 00 0A  LINK 0  no reply"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("A6 03 00 00 00 07 01 AC 05 00 00 00 0A  LINK 0  no-reply"), std::string::npos) << o.out;
     EXPECT_EQ(Hex(line->log()), (std::vector<std::string>{"A6 01 00 00 00 07 01 AC 05 00 00 00 08",
                                                           "A6 03 00 00 00 07 01 AC 05 00 00 00 0A",
                                                           "A6 02 00 00 00 07 01 AC 05 00 00 00 0B"}));
@@ -253,10 +255,11 @@ TEST(DravikCtlSerial, AListOnALineAndALineThatDoesNotOpen) {
     std::remove(list.c_str());
 
     o = Ctl({"send", "on", "--serial", "/dev/pts/999999", "--json"});
-    EXPECT_EQ(o.status, kExitFailed);
+    EXPECT_EQ(o.status, kExitNothingReached);
     const auto json = o.json();
     ASSERT_EQ(json.size(), 1u);
-    EXPECT_EQ(json[0]["error"].toString(), "port not opened: COM Port Opening Error");
+    EXPECT_EQ(json[0]["outcome"].toString(), "port-closed");
+    EXPECT_EQ(json[0]["system_text"].toString(), "COM Port Opening Error");
     EXPECT_NE(o.err.find("COM Port Opening Error "), std::string::npos);
 }
 

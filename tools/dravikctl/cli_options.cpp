@@ -16,12 +16,13 @@ enum SubMask : unsigned {
     kSend = 1u << 1,
     kQuery = 1u << 2,
     kRaw = 1u << 3,
-    kTargets = kSend | kQuery | kRaw,
+    kIdentity = 1u << 4,
+    kTargets = kSend | kQuery | kRaw | kIdentity,
     kAll = kFrame | kTargets,
 };
 
 enum class Opt {
-    Help, Verbose, Json, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
+    Help, Verbose, Json, Format, NoWait, DryRun, SkipInvalid, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
     Level, KeyLock, IrLock, Matrix, Enable, FrameComp, Rgb,
 };
 
@@ -37,6 +38,10 @@ constexpr OptionDef kOptions[] = {
     {Opt::Help, "help", 'h', false, kAll},
     {Opt::Verbose, "verbose", 'v', false, kTargets},
     {Opt::Json, "json", 0, false, kTargets},
+    {Opt::Format, "format", 0, true, kTargets},
+    {Opt::NoWait, "no-wait", 0, false, kSend | kRaw},
+    {Opt::DryRun, "dry-run", 'n', false, kSend},
+    {Opt::SkipInvalid, "skip-invalid", 0, false, kTargets},
     {Opt::Parallel, "parallel", 0, true, kTargets},
     {Opt::Ip, "ip", 0, true, kTargets},
     {Opt::Serial, "serial", 0, true, kTargets},
@@ -44,7 +49,7 @@ constexpr OptionDef kOptions[] = {
     {Opt::Mode, "mode", 0, true, kTargets},
     {Opt::Device, "device", 0, true, kTargets},
     {Opt::Model, "model", 0, true, kAll},
-    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery},
+    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery | kIdentity},
     {Opt::Pos, "pos", 0, true, kFrame | kSend},
     {Opt::Level, "level", 0, true, kFrame | kSend},
     {Opt::KeyLock, "key-lock", 0, true, kFrame | kSend},
@@ -63,6 +68,7 @@ unsigned MaskOf(Subcommand s) {
         case Subcommand::Send: return kSend;
         case Subcommand::Query: return kQuery;
         case Subcommand::Raw: return kRaw;
+        case Subcommand::Identity: return kIdentity;
         case Subcommand::None: break;
     }
     return 0;
@@ -73,6 +79,7 @@ std::optional<Subcommand> SubcommandFromName(std::string_view name) {
     if (name == "send") return Subcommand::Send;
     if (name == "query") return Subcommand::Query;
     if (name == "raw") return Subcommand::Raw;
+    if (name == "identity") return Subcommand::Identity;
     return std::nullopt;
 }
 
@@ -122,6 +129,11 @@ public:
         std::size_t i = 0;
         // Options before the subcommand: only help.
         const std::string_view first = args_[0];
+        if (first == "--version" || first == "-V") {
+            r.ok = true;
+            r.options.version = true;
+            return r;
+        }
         if (first == "-h" || first == "--help") {
             r.ok = true;
             r.options.help = true;
@@ -228,7 +240,24 @@ private:
         switch (def.opt) {
             case Opt::Help: opts_.help = true; return true;
             case Opt::Verbose: opts_.verbose = true; return true;
-            case Opt::Json: opts_.json = true; return true;
+            case Opt::Json:
+                // The one-object-per-line output that --json has always given.
+                if (opts_.formatGiven && opts_.format != Format::Jsonl)
+                    return error("--json and --format " + Quote(value) + " disagree");
+                opts_.format = Format::Jsonl;
+                opts_.formatGiven = true;
+                return true;
+            case Opt::Format: {
+                const auto format = FormatFromName(value);
+                if (!format) return error(name + " wants text, json, jsonl, csv or prometheus, not " + Quote(value));
+                if (opts_.formatGiven && opts_.format != *format) return error("--format given twice");
+                opts_.format = *format;
+                opts_.formatGiven = true;
+                return true;
+            }
+            case Opt::NoWait: opts_.noWait = true; return true;
+            case Opt::DryRun: opts_.dryRun = true; return true;
+            case Opt::SkipInvalid: opts_.skipInvalid = true; return true;
             case Opt::Parallel:
                 if (!ParseInt(value, 1, kMaxParallel, opts_.parallel))
                     return error(name + " wants a number of displays from 1 to " + std::to_string(kMaxParallel) +
@@ -372,6 +401,7 @@ const char* SubcommandName(Subcommand subcommand) {
         case Subcommand::Send: return "send";
         case Subcommand::Query: return "query";
         case Subcommand::Raw: return "raw";
+        case Subcommand::Identity: return "identity";
         case Subcommand::None: break;
     }
     return "dravikctl";
@@ -386,12 +416,20 @@ std::string MainUsage() {
            "  send COMMAND   send COMMAND to displays over the LAN or an RS-232 line\n"
            "  query WHAT     read temperature, hours, backlight, video or gains\n"
            "  raw FRAME      append the checksum to a hex frame and send it as it is\n"
+           "  identity       read the model name each LAN display reports\n"
            "\n"
            "Run 'dravikctl SUBCOMMAND --help' for the options of each.\n"
            "\n"
-           "Exit status: 0 when every display was reached and did what was asked,\n"
-           "1 when any display failed (no connection, no reply, refused or silent),\n"
-           "2 for a usage error (then nothing is sent).\n";
+           "  --version      print the version and exit\n"
+           "\n"
+           "Exit status:\n"
+           "  0  every display did what was asked (outcome sent or replied)\n"
+           "  1  some display failed (no reply, NACK, NAV, a bad reply, refused for its model,\n"
+           "     or not reached while others were)\n"
+           "  2  usage error: bad option, command, address, list file or tiling file; nothing\n"
+           "     was sent\n"
+           "  3  no display could be reached at all (connection refused, timed out, no route,\n"
+           "     name not resolved, port busy, permission denied, port closed)\n";
 }
 
 namespace {
@@ -409,8 +447,14 @@ const char* kTargetHelp =
     "  --mode lan|serial  the interface of list files whose name does not tell it\n"
     "  --device DEVICE    the RS-232 line of the displays of a serial list file\n"
     "\n"
+    "  --skip-invalid     leave out the list rows that are not valid (each is reported)\n"
+    "                     instead of refusing the whole command\n"
+    "\n"
     "Output:\n"
-    "  --json             one JSON object per display and line\n"
+    "  --format FORMAT    text (default), json (one document), jsonl (one object per\n"
+    "                     display and line), csv, or prometheus (the text exposition\n"
+    "                     format of query results, for a textfile collector)\n"
+    "  --json             the same as --format jsonl\n"
     "  -v, --verbose      also every frame sent (TX) and every byte received (RX), in hex\n"
     "  --parallel N       up to N LAN displays at once (each display one exchange at a\n"
     "                     time); the default addresses them one after the other, and an\n"
@@ -474,7 +518,11 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "does with no row selected: the same frames, refusals, exchanges and waits\n"
                        "(on an RS-232 line its pauses between displays, 300 ms for most commands).\n"
                        "One line per display: address or ID, model, the frame sent or the refusal,\n"
-                       "the LINK result, and ok or why not.\n"
+                       "the LINK result, and ok or the outcome (no-reply, nack, connect-refused, ...).\n"
+                       "Over the LAN as over RS-232 the display's acknowledge is read; --no-wait\n"
+                       "sends and closes without reading it (the Control page's LAN exchange).\n"
+                       "-n, --dry-run prints each display's frames as they would go out (for the wall:\n"
+                       "dravikctl send wall-settings --list MO_Tiling.log --dry-run) and sends nothing.\n"
                        "backlight, brightness and volume need --level; key-lock needs --key-lock,\n"
                        "ir-lock needs --ir-lock; gains needs --rgb.\n\n") +
                    CommandList() + "\n" + kTargetHelp + "\n" + kLevelHelp;
@@ -492,7 +540,16 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "FRAME is the frame without its checksum, in hex bytes (\"A6 01 00 00 00 04 01 18\n"
                        "02\"); its length byte (byte 5) must be 1 to 10 and match the bytes given. The\n"
                        "checksum is appended as the tool's composer computes it and the frame goes out\n"
-                       "as it is: byte 1 is the monitor ID, so --id is not taken.\n\n") +
+                       "as it is: byte 1 is the monitor ID, so --id is not taken. --no-wait: do not\n"
+                       "read the acknowledge.\n\n") +
+                   kTargetHelp;
+        case Subcommand::Identity:
+            return std::string(
+                       "Usage: dravikctl identity DISPLAYS [OUTPUT]\n"
+                       "Asks each LAN display for its model name with the identity queries of the\n"
+                       "subnet scan (A2 01, then A1 00 after a family tag), at its monitor ID (--id,\n"
+                       "default 1), and prints the model it reports. --model is not needed.\n"
+                       "Example: dravikctl identity --ip 192.0.2.10 --id 3 --format json\n\n") +
                    kTargetHelp;
         case Subcommand::None: break;
     }

@@ -2,6 +2,8 @@
 // everything it can without the network; a failure is one line for standard error.
 #pragma once
 
+#include "dravikctl/report.h"
+
 #include <array>
 #include <optional>
 #include <span>
@@ -10,7 +12,7 @@
 
 namespace dravik::ctl {
 
-enum class Subcommand { None, Frame, Send, Query, Raw };
+enum class Subcommand { None, Frame, Send, Query, Raw, Identity };
 
 // One display named on the command line.
 struct TargetOption {
@@ -50,8 +52,13 @@ struct Options {
     std::optional<bool> frameComp;
     std::optional<std::array<int, 3>> rgb;
 
-    bool json = false;
+    Format format = Format::Text;
+    bool formatGiven = false;
     bool verbose = false;
+    bool version = false;
+    bool noWait = false;       // send, raw: do not read the acknowledge
+    bool dryRun = false;       // send: print each display's frames, send nothing
+    bool skipInvalid = false;  // list files: leave bad rows out instead of stopping
     int parallel = 0;  // 0: sequential, as the window does it
 };
 

@@ -23,6 +23,20 @@ void Console::error(const std::string& line) {
 
 QString Target::label() const { return serial ? QStringLiteral("ID ") + id : where; }
 
+targets::Target Target::toTarget() const {
+    targets::Target t;
+    t.interface = serial ? targets::Interface::Serial : targets::Interface::Lan;
+    if (serial) {
+        t.device = where.toStdString();
+    } else {
+        t.address = where.toStdString();
+    }
+    t.model = model.toStdString();
+    t.id = id.toStdString();
+    t.pos = pos.toStdString();
+    return t;
+}
+
 QString TrimEnd(const QString& text) {
     qsizetype n = text.size();
     while (n > 0 && (text[n - 1] == QLatin1Char(' ') || text[n - 1] == QLatin1Char('\r') ||
@@ -116,6 +130,7 @@ void ConsoleContext::beginRow(int row) {
     current_ = row;
     reply_.clear();
     lastReply_.clear();
+    result(row).started = std::chrono::steady_clock::now();
 }
 
 TargetResult* ConsoleContext::current() {
@@ -141,14 +156,14 @@ void ConsoleContext::noteOutcome(int row, protocol::Outcome outcome, const QStri
     TargetResult& r = result(row);
     switch (outcome) {
         case protocol::Outcome::Refused:
-            r.outcome = RowOutcome::Refused;
+            r.progress = RowProgress::Refused;
             r.refusal = TrimLineEnd(transport::texts::Refusal(model));
             break;
         case protocol::Outcome::Silent:
-            if (r.outcome == RowOutcome::Pending) r.outcome = RowOutcome::Silent;
+            if (r.progress == RowProgress::Pending) r.progress = RowProgress::Silent;
             break;
         case protocol::Outcome::Frame:
-            if (r.outcome == RowOutcome::Pending || r.outcome == RowOutcome::Silent) r.outcome = RowOutcome::Sent;
+            if (r.progress == RowProgress::Pending || r.progress == RowProgress::Silent) r.progress = RowProgress::Sent;
             break;
     }
 }
@@ -156,7 +171,7 @@ void ConsoleContext::noteOutcome(int row, protocol::Outcome outcome, const QStri
 void ConsoleContext::markSent(int row) {
     beginRow(row);
     TargetResult& r = result(row);
-    if (r.outcome == RowOutcome::Pending || r.outcome == RowOutcome::Silent) r.outcome = RowOutcome::Sent;
+    if (r.progress == RowProgress::Pending || r.progress == RowProgress::Silent) r.progress = RowProgress::Sent;
 }
 
 void ConsoleContext::finishRow(int row) {
@@ -165,6 +180,7 @@ void ConsoleContext::finishRow(int row) {
     finished_[static_cast<std::size_t>(row)] = true;
     TargetResult& r = result(row);
     r.link = cellText(row, transport::kColLink);
+    r.finished = std::chrono::steady_clock::now();
     r.portOpen = lan_ || port_.isOpen();
     if (rowDone_) rowDone_(row, r);
 }
@@ -173,9 +189,9 @@ void ConsoleContext::finishRemaining(const QString& error) {
     for (int row = 0; row < rowCount(); ++row) {
         if (finished_[static_cast<std::size_t>(row)]) continue;
         TargetResult& r = result(row);
-        if (r.outcome == RowOutcome::Pending) {
-            r.outcome = RowOutcome::NotSent;
-            r.error = error;
+        if (r.progress == RowProgress::Pending) {
+            r.progress = RowProgress::NotSent;
+            r.row.systemText = error.toStdString();
         }
         finishRow(row);
     }

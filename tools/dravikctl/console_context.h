@@ -7,12 +7,14 @@
 #include "protocol/selectors.h"
 #include "protocol/values.h"
 #include "transport/exchange_context.h"
+#include "flows/row_result.h"
 #include "transport/serial_port.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -45,6 +47,8 @@ struct Target {
     QString pos;    // wall position text
     // The address, or "ID n" on an RS-232 line.
     QString label() const;
+    // The one target type of the program, as results carry it.
+    targets::Target toTarget() const;
 };
 
 struct ExchangeEvent {
@@ -53,19 +57,25 @@ struct ExchangeEvent {
     protocol::Bytes bytes;
 };
 
-// What became of one display. Sent outranks Silent; Refused outranks both (the brightness
-// exchange asks two lookups per display).
-enum class RowOutcome { Pending, Silent, Sent, Refused, NotSent };
+// How far one display got while its flow ran. Sent outranks Silent; Refused outranks both
+// (the brightness exchange asks two lookups per display). The reported result is the
+// RowResult that Classify() makes of this and of the exchange.
+enum class RowProgress { Pending, Silent, Sent, Refused, NotSent };
 
 struct TargetResult {
     Target target;
-    RowOutcome outcome = RowOutcome::Pending;
+    RowProgress progress = RowProgress::Pending;
     std::vector<ExchangeEvent> exchange;  // in the order they happened
     QStringList messages;                 // what the window would have shown in message boxes
     QString refusal;                      // the refusal text without its line end
     QString link = QStringLiteral("0");   // the LINK cell as the exchanges left it
-    bool ok = false;
-    QString error;                        // why not ok
+    // RS-232: the line could not be opened (the outcome then says which failure).
+    std::optional<transport::OpenResult> openFailure;
+    std::chrono::steady_clock::time_point started{};
+    std::chrono::steady_clock::time_point finished{};
+
+    // What became of the display, once the row is finished.
+    flows::RowResult row;
 
     // Set while the row runs, read when it ends.
     bool setAsked = false;                // brightness: the set lookup was reached

@@ -4,11 +4,16 @@
 #include "dravikctl/command_table.h"
 #include "dravikctl/console_context.h"
 #include "dravikctl/runner.h"
+
+#ifndef DRAVIKCTL_VERSION
+#define DRAVIKCTL_VERSION "unknown"
+#endif
 #include "protocol/composer.h"
 #include "protocol/wall.h"
 #include "targets/records.h"
 #include "transport/texts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -27,10 +32,22 @@ struct Prepared {
     RunRequest run;
 };
 
+// Texts from arguments and list rows are shown back with what cannot be printed (control
+// bytes, and binary garbage in a list row) as '?', cut at 80 characters.
 std::string Quote(const std::string& text) {
     std::string s = "'";
-    for (char c : text.substr(0, 80)) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    for (char c : text.substr(0, 80)) {
+        const auto u = static_cast<unsigned char>(c);
+        s += (u < 0x20 || u >= 0x7F) ? '?' : c;
+    }
     return s + (text.size() > 80 ? "...'" : "'");
+}
+
+// A file name is shown whole, so that the message names the file.
+std::string QuotePath(const std::string& path) {
+    std::string s = "'";
+    for (char c : path) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    return s + "'";
 }
 
 QString FromArg(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
@@ -58,6 +75,13 @@ bool ReadFile(const std::string& path, protocol::Bytes& out) {
     return !in.bad();
 }
 
+// A list row's monitor ID: empty (the tool's default) or a decimal number 0..255.
+bool IdText(const std::string& text) {
+    if (text.empty()) return true;
+    if (text.size() > 3 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+    return std::stoi(text) <= 255;
+}
+
 class Preparer {
 public:
     Preparer(const Options& o, Prepared& p) : o_(o), p_(p) {}
@@ -67,11 +91,16 @@ public:
         RunRequest& run = p_.run;
         run.subcommand = o_.subcommand;
         run.parallel = o_.parallel;
-        run.style.json = o_.json;
+        run.style.format = o_.format;
+        run.noWait = o_.noWait;
         run.style.verbose = o_.verbose;
         run.style.query = o_.subcommand == Subcommand::Query;
 
-        if (o_.subcommand == Subcommand::Raw) {
+        if (o_.subcommand == Subcommand::Identity) {
+            if (!o_.operands.empty()) return fail("'identity' takes no command, only displays, not " + Quote(o_.operands[0]));
+            run.style.command = "identity";
+            run.style.query = true;
+        } else if (o_.subcommand == Subcommand::Raw) {
             if (o_.operands.empty()) return fail("'raw' needs the frame in hex, as \"A6 01 00 00 00 04 01 18 02\"");
             if (!parseRaw()) return false;
             run.style.command = "raw";
@@ -81,7 +110,8 @@ public:
                             SubcommandName(o_.subcommand) + " --help')");
             }
             if (!findCommand(o_.operands[0])) return false;
-            run.style.command = std::string(p_.entry->name);
+            // A query is named as it was asked ("backlight", not the button's name).
+            run.style.command = o_.subcommand == Subcommand::Query ? o_.operands[0] : std::string(p_.entry->name);
             run.entry = p_.entry;
             if (!checkValues()) return false;
         }
@@ -198,7 +228,8 @@ private:
 
     bool needsModel() const {
         switch (o_.subcommand) {
-            case Subcommand::Raw: return false;
+            case Subcommand::Raw:
+            case Subcommand::Identity: return false;
             case Subcommand::Query: return p_.entry->action != Action::Gains;
             default: return p_.entry->needsModel();
         }
@@ -235,7 +266,14 @@ private:
             if (!loadList(list.path, serialList)) return false;
         if (o_.listDevice && !serialList) return fail("--device names the line of an RS-232 list file; there is none");
         if (o_.listMode && o_.lists.empty()) return fail("--mode applies to list files; there is none");
-        if (targets.empty()) return fail("no displays: give --ip, --serial or --list");
+        if (o_.subcommand == Subcommand::Identity) {
+            for (const Target& t : targets)
+                if (t.serial) return fail("'identity' reads LAN displays; " + Quote(t.where.toStdString()) + " is an RS-232 line");
+        }
+        if (targets.empty()) {
+            if (!p_.run.skipped.empty()) return fail("no valid displays: every list row was skipped");
+            return fail("no displays: give --ip, --serial or --list");
+        }
 
         // The wall page reads and writes the gains with its own rule for the monitor ID.
         if (o_.subcommand == Subcommand::Query && p_.entry->action == Action::Gains) {
@@ -253,14 +291,21 @@ private:
             if (base == "MO_ID.log" || base == "MO_TilingR.log") mode = ListMode::Serial;
         }
         if (!mode)
-            return fail("cannot tell whether " + Quote(path) + " lists LAN or RS-232 displays: give --mode lan or --mode serial");
+            return fail("cannot tell whether " + QuotePath(path) + " lists LAN or RS-232 displays: give --mode lan or --mode serial");
         protocol::Bytes bytes;
-        if (!ReadFile(path, bytes)) return fail("cannot read the list file " + Quote(path));
+        if (!ReadFile(path, bytes)) return fail("cannot read the list file " + QuotePath(path));
+        // The tool writes whole 30-byte records; a tiling file cut short or padded is not
+        // one the wall page wrote, and its matrix and positions cannot be trusted.
+        constexpr std::size_t kRecordBytes = 30;
+        if (tiling && (bytes.size() < kRecordBytes || bytes.size() % kRecordBytes != 0)) {
+            return fail(QuotePath(path) + ": " + std::to_string(bytes.size()) +
+                        " bytes is not a header and whole 30-byte records of a tiling file");
+        }
         const targets::RecordFile file = targets::DecodeRecords(bytes);
         const bool serial = *mode == ListMode::Serial;
         if (serial) {
             serialList = true;
-            if (!o_.listDevice) return fail(Quote(path) + " lists RS-232 displays: give their line with --device");
+            if (!o_.listDevice) return fail(QuotePath(path) + " lists RS-232 displays: give their line with --device");
         }
         if (tiling && p_.entry && p_.entry->action == Action::WallSettings && file.headerRead) {
             // As the wall page does on loading a tiling file: matrix and frame compensation.
@@ -279,14 +324,24 @@ private:
             t.model = FromRecord(d.model);
             t.id = o_.subcommand == Subcommand::Raw ? QString::number(p_.run.raw[1]) : FromRecord(d.id);
             t.pos = FromRecord(d.pos);
+            std::string field, reason;
             if (serial) {
                 t.where = FromArg(*o_.listDevice);
             } else {
                 t.where = FromRecord(d.address);
                 if (!IsAddressText(d.address)) {
-                    return fail(Quote(path) + " row " + std::to_string(row) + ": " + Quote(d.address) +
-                                " is not an IPv4 address or host name");
+                    field = "address";
+                    reason = Quote(d.address) + " is not an IPv4 address or host name";
                 }
+            }
+            if (reason.empty() && !IdText(d.id)) {
+                field = "id";
+                reason = Quote(d.id) + " is not a monitor ID from 0 to 255";
+            }
+            if (!reason.empty()) {
+                if (!o_.skipInvalid) return fail(QuotePath(path) + " row " + std::to_string(row) + " (" + field + "): " + reason);
+                p_.run.skipped.push_back({path, row, field, reason});
+                continue;
             }
             p_.run.targets.push_back(std::move(t));
         }
@@ -329,6 +384,30 @@ int RunFrame(const Prepared& p, std::ostream& out) {
     return status;
 }
 
+// send --dry-run: each display's frames, addressed as they would go out; nothing is sent.
+int RunDry(const Prepared& p, std::ostream& out) {
+    int status = kExitOk;
+    for (const Target& t : p.run.targets) {
+        FrameInputs inputs = p.run.inputs;
+        inputs.pos = t.pos;
+        for (LabelledSelection& ls : FramesFor(*p.entry, t.model, inputs)) {
+            std::string text;
+            if (ls.selection.ok()) {
+                Address(*p.entry, ls.selection.frame, t.id);
+                text = TrimEnd(transport::HexSpaced(ls.selection.frame.bytes())).toStdString();
+            } else if (ls.selection.outcome == protocol::Outcome::Refused) {
+                text = TrimLineEnd(transport::texts::Refusal(t.model)).toStdString();
+                status = kExitFailed;
+            } else {
+                text = "none";
+                if (!(p.entry->action == Action::Brightness && ls.label == "query")) status = kExitFailed;
+            }
+            out << t.label().toStdString() << "  " << (ls.label.empty() ? "" : ls.label + ": ") << text << '\n';
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
@@ -338,6 +417,10 @@ int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err
         return kExitUsage;
     }
     const Options& o = parsed.options;
+    if (o.version) {
+        out << "dravikctl " << DRAVIKCTL_VERSION << '\n';
+        return kExitOk;
+    }
     if (o.help) {
         out << (o.subcommand == Subcommand::None ? MainUsage() : SubcommandUsage(o.subcommand));
         return kExitOk;
@@ -349,6 +432,7 @@ int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err
         return kExitUsage;
     }
     if (o.subcommand == Subcommand::Frame) return RunFrame(prepared, out);
+    if (o.dryRun) return RunDry(prepared, out);
     Console console(out, err);
     return RunTargets(prepared.run, console);
 }

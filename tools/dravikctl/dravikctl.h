@@ -12,6 +12,7 @@ namespace dravik::ctl {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNothingReached = 3;
 
 // `args` are the arguments after the program name. Returns the exit status.
 int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err);

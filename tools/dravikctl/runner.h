@@ -1,11 +1,14 @@
-// Runs a command on displays through the Control page's flows and exchanges, with the
-// console context standing in for the page; prints each display's result in the order
-// the displays were given.
+// Runs a command on displays through the Control and wall pages' flows and exchanges, with
+// the console context standing in for the page. Every display gets a fresh context (an
+// RS-232 line's displays share the line, not the values), so a display's result never
+// depends on the displays before it or on --parallel. Results are printed in the order the
+// displays were given.
 #pragma once
 
 #include "dravikctl/cli_options.h"
 #include "dravikctl/command_table.h"
 #include "dravikctl/console_context.h"
+#include "dravikctl/outcome.h"
 #include "dravikctl/report.h"
 
 #include <vector>
@@ -19,18 +22,19 @@ struct RunRequest {
     FrameInputs inputs;
     std::vector<Target> targets;
     ReportStyle style;
-    int parallel = 0;  // LAN displays at once; 0: one after the other
+    int parallel = 0;     // LAN displays at once; 0: one after the other
+    bool noWait = false;  // send: do not read the display's acknowledge
+    std::vector<SkippedRow> skipped;  // list rows left out (--skip-invalid), reported first
 };
 
-// Every display gets the command; returns 0 when all of them are ok, else 1.
+// Every display gets the command; returns the exit status (see ExitStatusFor).
 int RunTargets(const RunRequest& request, Console& console);
 
-// Whether a finished display did what was asked; sets result.ok and result.error.
-struct RowExpect {
-    bool replyAfterLast = false;  // the exchange waits for an answer to its last frame
-    bool setRequired = false;     // brightness: the set frame must have followed the query
-    bool query = false;
-};
-void Evaluate(TargetResult& result, const RowExpect& expect);
+// What a display must show for the request to have done what was asked.
+RowExpect ExpectFor(const RunRequest& request, bool lan);
+
+// The descriptors a run of P LAN displays at once needs, and the P that the process's
+// descriptor limit allows (after raising the soft limit as far as the hard one).
+int AffordableParallel(int wanted, std::string* message);
 
 }  // namespace dravik::ctl

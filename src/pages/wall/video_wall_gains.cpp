@@ -2,6 +2,7 @@
 // and write the page's three gains to it ("Update").
 #include "pages/wall/video_wall_page.h"
 
+#include "flows/wall_flow.h"
 #include "pages/wall/wall_texts.h"
 #include "protocol/wall.h"
 #include "transport/lan.h"
@@ -17,9 +18,6 @@ using transport::kColAddress;
 using transport::kColId;
 using transport::kColLink;
 using transport::kColModel;
-
-constexpr int kSerialFirstWaitMs = 1000;
-constexpr int kSerialSecondWaitMs = 500;
 
 }  // namespace
 
@@ -73,11 +71,7 @@ void VideoWallPage::GetGainsLan(int row) {
     setStatus(transport::texts::kSending);
     transport::AddressAndSealWall(frame_, cellText(row, kColId));
     transport::EchoTx(*this);
-    if (link.send(frame_)) {
-        link.receive(reply_);
-    } else {
-        reply_.clear();
-    }
+    flows::ExchangeGainRequestLan(link, frame_, reply_);
     setCellText(row, kColLink, QStringLiteral("Y"));
     setStatus(QString());
     DecodeGains();
@@ -93,19 +87,11 @@ void VideoWallPage::GetGainsSerial(int row) {
         feedback_->message(transport::texts::kPortClosed);
         return;
     }
-    // The wall commands write without reading, so their acknowledges wait in the input
-    // queue; they must not be taken for the answer to this request.
-    transport::DrainSerial(port_);
-    transport::WriteSerial(port_, frame_);
-    setStatus(transport::texts::kSending);
     QByteArray received;
-    transport::PumpWait(kSerialFirstWaitMs);
-    if (transport::ReadSerial(port_, received) <= 0) {
-        transport::PumpWait(kSerialSecondWaitMs);
-        if (transport::ReadSerial(port_, received) <= 0) {
-            feedback_->message(transport::texts::NoReceiveData(shownId));
-            return;
-        }
+    const auto written = [this] { setStatus(transport::texts::kSending); };
+    if (flows::ExchangeGainRequestSerial(port_, frame_, received, &transport::PumpWait, written) <= 0) {
+        feedback_->message(transport::texts::NoReceiveData(shownId));
+        return;
     }
     reply_.assign(received.constData(), received.size());
     setStatus(QString());
