@@ -73,7 +73,7 @@ PY
 cat <<TXT
 Demo displays are running:
 $(for row in "${lan[@]}"; do read -r a m i <<<"$row"; printf '  LAN      %-10s %-9s ID %s\n' "$a" "$m" "$i"; done)
-  RS-232   $pty  (IDs ${serial//,/ }) - type this path into the COM port box and press "Open"
+  RS-232   $pty  (IDs ${serial//,/ }) - already in the COM port box: choose "RS-232", press "Open"
 Working directory: $demo_dir
 Frame trace: $demo_dir/trace.log
 "IP Scan" covers only 127.0.0.2 to 127.0.0.9 here.
