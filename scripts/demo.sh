@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Demo: simulated displays on loopback and one pseudo-terminal line, and the tool started in
 # a demo directory whose list files name them. The simulators stop when the tool exits.
-# Usage: scripts/demo.sh BUILD_DIR   (scripts/run.sh --demo calls it)
+# Usage: scripts/demo.sh BUILD_DIR [TOOL-OPTIONS]   (scripts/run.sh --demo calls it)
 set -euo pipefail
-build="${1:?usage: demo.sh BUILD_DIR}"
+build="${1:?usage: demo.sh BUILD_DIR [TOOL-OPTIONS]}"
+shift
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 sim="$build/tools/display-sim/dravik-display-sim"
 tool="$build/src/app/dravik-command-tool"
@@ -72,9 +73,13 @@ PY
 cat <<TXT
 Demo displays are running:
 $(for row in "${lan[@]}"; do read -r a m i <<<"$row"; printf '  LAN      %-10s %-9s ID %s\n' "$a" "$m" "$i"; done)
-  RS-232   $pty  (IDs ${serial//,/ }) - type this path into the COM port box and press "Open"
+  RS-232   $pty  (IDs ${serial//,/ }) - already in the COM port box: choose "RS-232", press "Open"
 Working directory: $demo_dir
+Frame trace: $demo_dir/trace.log
+"IP Scan" covers only 127.0.0.2 to 127.0.0.9 here.
 TXT
 
 cd "$demo_dir"
-"$tool"
+# The scan is held to the demo's own displays, and the COM port box starts on its line.
+"$tool" --demo --scan-range 127.0.0.2-127.0.0.9 --port "$pty" --list "$demo_dir" \
+  --trace "$demo_dir/trace.log" "$@"

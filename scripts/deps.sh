@@ -4,7 +4,7 @@
 set -euo pipefail
 
 DRAVIK_PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core iproute2 python3

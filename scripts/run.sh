@@ -1,28 +1,59 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tool and starts it.
-#   scripts/run.sh            start the tool in the current directory
-#   scripts/run.sh --demo     start simulated displays and the tool in a demo directory
+#   scripts/run.sh                      start the tool in the current directory
+#   scripts/run.sh --demo               start simulated displays and the tool in a demo directory
+#   scripts/run.sh --build-type TYPE    RelWithDebInfo (default), Release or Debug
+#   scripts/run.sh ... -- OPTIONS       pass OPTIONS to the tool (dravik-command-tool --help)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 demo=0
-for arg in "$@"; do
-  case "$arg" in
+build_type="${DRAVIK_BUILD_TYPE:-RelWithDebInfo}"
+tool_args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
     --demo) demo=1 ;;
+    --build-type)
+      [ $# -ge 2 ] || { echo "run.sh: --build-type needs a value" >&2; exit 2; }
+      build_type="$2"; shift ;;
+    --) shift; tool_args=("$@"); break ;;
     -h|--help)
-      sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+      sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'
       exit 0 ;;
-    *) echo "run.sh: unknown option: $arg" >&2; exit 2 ;;
+    *) echo "run.sh: unknown option: $1" >&2; exit 2 ;;
   esac
+  shift
 done
+case "$build_type" in
+  RelWithDebInfo) build="$root/build/release" ;;
+  Release) build="$root/build/release-o3" ;;
+  Debug) build="$root/build/debug" ;;
+  *) echo "run.sh: unknown build type: $build_type (RelWithDebInfo, Release or Debug)" >&2; exit 2 ;;
+esac
 
 bash "$root/scripts/deps.sh"
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DDRAVIK_BUILD_TESTS=OFF -DDRAVIK_BUILD_BENCH=OFF >/dev/null
-cmake --build "$root/build/release" -j "$(nproc)" --target dravik-command-tool dravik-display-sim dravikctl
 
-tool="$root/build/release/src/app/dravik-command-tool"
-if [ "$demo" -eq 1 ]; then
-  exec bash "$root/scripts/demo.sh" "$root/build/release"
+tool="$build/src/app/dravik-command-tool"
+first=0
+[ -x "$tool" ] || first=1
+if [ "$first" -eq 1 ]; then
+  echo "First run: building the tool, the simulated display and dravikctl ($build_type)."
+  echo "This takes several minutes (about 12 measured on a busy 2-core machine); later runs start in seconds."
 fi
-exec "$tool"
+
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+fi
+cmake -S "$root" -B "$build" -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE="$build_type" \
+  "${launcher[@]}" -DDRAVIK_BUILD_TESTS=OFF -DDRAVIK_BUILD_BENCH=OFF
+cmake --build "$build" -j "$(nproc)" --target dravik-command-tool dravik-display-sim dravikctl
+if [ "$first" -eq 1 ]; then
+  echo "Build done. From now on scripts/run.sh starts the tool in seconds."
+fi
+
+if [ "$demo" -eq 1 ]; then
+  exec bash "$root/scripts/demo.sh" "$build" "${tool_args[@]}"
+fi
+exec "$tool" "${tool_args[@]}"

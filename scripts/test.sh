@@ -21,7 +21,7 @@ for variant in plain asan; do
   sanitize=OFF
   [ "$variant" = asan ] && sanitize=ON
   echo "=== $variant build ==="
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDRAVIK_SANITIZE="$sanitize" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDRAVIK_SANITIZE="$sanitize" -DDRAVIK_WERROR=ON >/dev/null
   cmake --build "$dir" -j "$build_jobs"
   echo "=== $variant tests ==="
   if ! ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600; then

@@ -4,6 +4,8 @@
 #include "pages/wall/video_wall_page.h"
 #include "ui_main_dialog.h"
 
+#include "dravik_version.h"
+
 #include <QPainter>
 #include <QStyle>
 #include <QTabBar>
@@ -18,6 +20,7 @@ MainDialog::MainDialog(const pages::PageEnvironment& env, QWidget* parent)
     ui_->setupUi(this);
     setSizeGripEnabled(true);
     setWindowIcon(icon_);
+    ui_->versionLabel->setText(QStringLiteral("Dravik Command Tool Version " DRAVIK_VERSION));
     connect(ui_->exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
     // The pages are children of the dialog, not of the tab control: they are laid over

@@ -1,6 +1,7 @@
 #include "transport/lan.h"
 
 #include "transport/texts.h"
+#include "transport/trace.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -90,7 +91,11 @@ bool LanLink::connectTo(const QString& addressText) {
     close();
     const QDeadlineTimer deadline(std::max(0, options_.connectTimeoutMs));
     QHostAddress address;
-    if (!ResolveIPv4(addressText, deadline, address)) return false;
+    target_ = addressText.trimmed() + QLatin1Char(':') + QString::number(options_.port);
+    if (!ResolveIPv4(addressText, deadline, address)) {
+        TraceFrame(TraceChannel::Lan, Direction::Tx, target_, QByteArray(), QStringLiteral("no address"));
+        return false;
+    }
     socket_ = std::make_unique<QTcpSocket>();
     socket_->connectToHost(address, options_.port);
     const int left = static_cast<int>(std::max<qint64>(0, deadline.remainingTime()));
@@ -98,6 +103,7 @@ bool LanLink::connectTo(const QString& addressText) {
         return socket_->state() == QAbstractSocket::ConnectedState;
     });
     if (!ok) {
+        TraceFrame(TraceChannel::Lan, Direction::Tx, target_, QByteArray(), QStringLiteral("connect failed"));
         close();
         return false;
     }
@@ -122,7 +128,10 @@ bool LanLink::send(const protocol::Frame& frame) {
     while (socket_->bytesToWrite() > 0 && !deadline.hasExpired()) {
         if (!socket_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
     }
-    return socket_->bytesToWrite() == 0;
+    const bool written = socket_->bytesToWrite() == 0;
+    TraceFrame(TraceChannel::Lan, Direction::Tx, target_, {frame.data(), frame.size()},
+               written ? QStringLiteral("sent") : QStringLiteral("write failed"));
+    return written;
 }
 
 int LanLink::receive(ReplyBuffer& reply) {
@@ -134,6 +143,8 @@ int LanLink::receive(ReplyBuffer& reply) {
     const int limit = std::clamp(options_.replyLimit, 0, ReplyBuffer::kCapacity);
     const QByteArray data = socket_->read(limit);
     reply.assign(data.constData(), data.size());
+    TraceFrame(TraceChannel::Lan, Direction::Rx, target_, data,
+               data.isEmpty() ? QStringLiteral("no reply") : QStringLiteral("replied"));
     return reply.count;
 }
 

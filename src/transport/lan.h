@@ -50,6 +50,7 @@ public:
 
 private:
     LanOptions options_;
+    QString target_;  // "address:port", for the trace
     std::unique_ptr<QTcpSocket> socket_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "transport/pump_wait.h"
 #include "transport/texts.h"
+#include "transport/trace.h"
 
 #include <QThread>
 
@@ -63,12 +64,16 @@ int ReadSerial(SerialPort& port, QByteArray& received) {
         if (waiting <= 0) return 0;
     }
     received = port.read(std::min<qint64>(waiting, kSerialReadLimit));
+    TraceFrame(TraceChannel::Serial, Direction::Rx, port.portText(), received, QStringLiteral("received"));
     return static_cast<int>(received.size());
 }
 
 bool WriteSerial(SerialPort& port, const QByteArray& bytes) {
     port.clearError();
-    return port.write(bytes);
+    const bool written = port.write(bytes);
+    TraceFrame(TraceChannel::Serial, Direction::Tx, port.portText(), bytes,
+               written ? QStringLiteral("sent") : QStringLiteral("write failed"));
+    return written;
 }
 
 bool WriteSerial(SerialPort& port, const protocol::Frame& frame) {

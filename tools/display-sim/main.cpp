@@ -25,8 +25,9 @@ void Print(const std::string& line) {
 std::string Describe(const DisplayConfig& c) {
     std::string s = c.model + " ID " + std::to_string(c.monitorId);
     if (c.fault != Fault::None) {
-        s += " fault " + std::string(FaultName(c.fault));
-        if (c.fault == Fault::AnswerLate) s += ":" + std::to_string(c.lateMs);
+        s += " fault ";
+        s += FaultName(c.fault);
+        if (c.fault == Fault::AnswerLate) s.append(":").append(std::to_string(c.lateMs));
     }
     return s;
 }

@@ -124,7 +124,7 @@ public:
             if (o_.id) p_.id = FromArg(*o_.id);
             if (o_.pos) run.inputs.pos = FromArg(*o_.pos);
             if (p_.entry->needsModel() && !(p_.entry->action == Action::Gains && !o_.rgb) && !o_.model)
-                return fail("'" + std::string(p_.entry->name) + "' needs --model");
+                return fail(std::string("'").append(p_.entry->name).append("' needs --model"));
             return true;
         }
         return collectTargets();
