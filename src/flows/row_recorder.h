@@ -3,6 +3,7 @@
 #pragma once
 
 #include "flows/control_flow.h"
+#include "transport/trace.h"
 
 #include <optional>
 #include <vector>
@@ -26,6 +27,11 @@ public:
     }
     void flush() {
         if (!pending_) return;
+        // dravik.flow: each row's outcome beside the frames of dravik.lan / dravik.serial.
+        transport::TraceFrame(transport::TraceChannel::Flow, transport::Direction::Rx,
+                              QString::fromStdString(pending_->target.label()), pending_->reply,
+                              QString::fromLatin1(OutcomeName(pending_->outcome).data(),
+                                                  static_cast<qsizetype>(OutcomeName(pending_->outcome).size())));
         obs_.rowFinished(*pending_, current_);
         out_.push_back(std::move(*pending_));
         pending_.reset();

@@ -9,6 +9,7 @@
 
 #include "transport/lan_link.h"
 #include "transport/serial_link.h"
+#include "transport/trace_link.h"
 #include "pages/control/control_flow_view.h"
 #include "ui_control_page.h"
 
@@ -43,6 +44,10 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
         [request, run, view](transport::SerialPort& port) {
             transport::LanLink lan;
             transport::SerialLink serial(port);
+            transport::TraceLinkObserver lanTrace(transport::TraceChannel::Lan);
+            transport::TraceLinkObserver serialTrace(transport::TraceChannel::Serial);
+            lan.setObserver(&lanTrace);
+            serial.setObserver(&serialTrace);
             *run = flows::RunControlFlow(*request, {&lan, &serial}, *view);
         },
         [this, run] {

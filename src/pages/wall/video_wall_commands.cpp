@@ -7,6 +7,7 @@
 
 #include "transport/lan_link.h"
 #include "transport/serial_link.h"
+#include "transport/trace_link.h"
 #include "pages/wall/wall_flow_view.h"
 #include "ui_video_wall_page.h"
 
@@ -59,6 +60,10 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
         [request, run, view](transport::SerialPort& port) {
             transport::LanLink lan;
             transport::SerialLink serial(port);
+            transport::TraceLinkObserver lanTrace(transport::TraceChannel::Lan);
+            transport::TraceLinkObserver serialTrace(transport::TraceChannel::Serial);
+            lan.setObserver(&lanTrace);
+            serial.setObserver(&serialTrace);
             *run = flows::RunWallFlow(*request, {&lan, &serial}, *view);
         },
         [this, run] {
