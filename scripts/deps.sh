@@ -8,6 +8,7 @@ DRAVIK_PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core iproute2 python3
+  clang libclang-rt-14-dev
 )
 
 dravik_missing_packages() {
