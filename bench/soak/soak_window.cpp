@@ -121,12 +121,13 @@ struct Soak {
     }
     // One flow: a button press to every row, then the events it left behind.
     void flow(int n) {
+        auto* first = qobject_cast<QAbstractButton*>(Control(page.get(), kFlows[0]));
+        const bool enabledBefore = first->isEnabled();
         Press(page.get(), kFlows[n % std::size(kFlows)]);
         // A flow may run on a worker; wait until the page takes buttons again.
         QElapsedTimer t;
         t.start();
-        auto* first = qobject_cast<QAbstractButton*>(Control(page.get(), kFlows[0]));
-        while (!first->isEnabled() && t.elapsed() < 30000) QTest::qWait(2);
+        while (enabledBefore && !first->isEnabled() && t.elapsed() < 30000) QTest::qWait(2);
         QCoreApplication::processEvents();
     }
 };
@@ -150,13 +151,21 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    QStringList sides;
+    if (transportArg == "lan" || transportArg == "both") sides << "lan";
+    if (transportArg == "serial" || transportArg == "both") sides << "serial";
+
     // Mostly good answers; the faults that end fast dominate so that a long run stays short.
+    // LAN displays only when the LAN is soaked, so that a LAN and a serial soak can run side
+    // by side.
+    QStringList simArgs{"--quiet", "--seed", seed, "--odds",
+                        "well=160,never=2,late:300=4,wrong-header=8,short=8,nack=6,nav=6,long=4,close=2",
+                        "--fault", "random"};
+    if (sides.contains("lan")) simArgs << "--lan" << "127.0.64.10,KA-55,1" << "--lan" << "127.0.64.11,LM-55,1";
+    simArgs << "--serial" << "KA-55:1,LM-55:2";
     QProcess simulator;
     simulator.setProgram(sim);
-    simulator.setArguments({"--quiet", "--seed", seed, "--odds",
-                            "well=160,never=2,late:300=4,wrong-header=8,short=8,nack=6,nav=6,long=4,close=2",
-                            "--fault", "random", "--lan", "127.0.64.10,KA-55,1", "--lan", "127.0.64.11,LM-55,1",
-                            "--serial", "KA-55:1,LM-55:2"});
+    simulator.setArguments(simArgs);
     simulator.start();
     if (!simulator.waitForReadyRead(5000)) {
         std::fprintf(stderr, "soak: the simulator did not start\n");
@@ -182,11 +191,9 @@ int main(int argc, char** argv) {
     // (at least 4 MiB, the allocator's own slack on a small heap).
     constexpr int kFdSlack = 1, kThreadSlack = 2;
     bool ok = true;
-    QStringList sides;
-    if (transportArg == "lan" || transportArg == "both") sides << "lan";
-    if (transportArg == "serial" || transportArg == "both") sides << "serial";
     std::printf("%-7s %7s %6s %6s %8s   %6s %6s %8s\n", "link", "flows", "fd@100", "thr", "rssKB", "fd@end", "thr",
                 "rssKB");
+    std::fflush(stdout);
     for (const QString& side : sides) {
         soak.serial = side == "serial";
         soak.build();
@@ -197,6 +204,9 @@ int main(int argc, char** argv) {
             soak.flow(n);
             if (n % 50 == 0 && n != flows) soak.build();  // close the window, open it again
             if (n == 100) warm = Measure();
+            if (n % 500 == 0) {
+                std::fprintf(stderr, "soak: %s flow %d, %.0f s\n", qPrintable(side), n, clock.elapsed() / 1000.0);
+            }
         }
         soak.page.reset();
         QCoreApplication::processEvents();
