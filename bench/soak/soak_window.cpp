@@ -22,7 +22,9 @@
 #include "controls/ipv4_edit.h"
 
 #include <cstdio>
+#include <csignal>
 #include <dirent.h>
+#include <sys/prctl.h>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -166,6 +168,8 @@ int main(int argc, char** argv) {
     QProcess simulator;
     simulator.setProgram(sim);
     simulator.setArguments(simArgs);
+    // The simulator ends with the soak, even when the soak is killed (a test time-out).
+    simulator.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     simulator.start();
     if (!simulator.waitForReadyRead(5000)) {
         std::fprintf(stderr, "soak: the simulator did not start\n");
