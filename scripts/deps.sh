@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tool need, when any is missing.
-# Sourced by run.sh and test.sh; safe to run again (does nothing when all are present).
+# Called by run.sh (what the tool needs to build and run) and by test.sh with --tests (also what
+# the tests, the install checks and the fuzzers need); safe to run again (does nothing when all
+# are present).
 set -euo pipefail
 
 DRAVIK_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
-  libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core iproute2 python3
+  fonts-dejavu-core python3
+)
+DRAVIK_TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev iproute2
   desktop-file-utils appstream dpkg-dev
+  clang libclang-rt-14-dev
 )
 
 dravik_missing_packages() {
@@ -35,4 +40,9 @@ dravik_install_packages() {
   $sudo apt-get install -y -qq $missing
 }
 
-dravik_install_packages "${DRAVIK_PACKAGES[@]}" "$@"
+if [ "${1:-}" = "--tests" ]; then
+  shift
+  dravik_install_packages "${DRAVIK_PACKAGES[@]}" "${DRAVIK_TEST_PACKAGES[@]}" "$@"
+else
+  dravik_install_packages "${DRAVIK_PACKAGES[@]}" "$@"
+fi

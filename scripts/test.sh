@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-bash scripts/deps.sh
+bash scripts/deps.sh --tests
 
 jobs="${DRAVIK_TEST_JOBS:-8}"
 build_jobs="$(nproc)"
@@ -28,4 +28,6 @@ for variant in plain asan; do
     status=1
   fi
 done
+# Coverage-guided fuzzing, 30 s per target (skips itself where clang is missing).
+bash scripts/fuzz.sh 30 || status=1
 exit $status

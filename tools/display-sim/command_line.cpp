@@ -29,13 +29,17 @@ std::vector<std::string_view> Split(std::string_view text, char sep) {
     }
 }
 
-// "KIND" or "late:MS".
+// "KIND" or "late:MS", or "random" (the odds and seed given so far).
 bool ParseFault(std::string_view text, DisplayConfig& config, std::string& error) {
+    if (text == "random") {
+        config.random.enabled = true;
+        return true;
+    }
     const auto colon = text.find(':');
     const auto kind = FaultFromName(text.substr(0, colon));
     if (!kind) {
         error = "unknown fault '" + std::string(text.substr(0, colon)) +
-                "' (none, never, late, wrong-header, short, nack, nav, long, close)";
+                "' (none, never, late, wrong-header, short, nack, nav, long, close, random)";
         return false;
     }
     int ms = *kind == Fault::AnswerLate ? kDefaultLateMs : 0;
@@ -51,6 +55,41 @@ bool ParseFault(std::string_view text, DisplayConfig& config, std::string& error
     }
     config.fault = *kind;
     config.lateMs = ms;
+    config.random.enabled = false;
+    return true;
+}
+
+// "KIND[:MS]=WEIGHT,...": "well" stands for "none"; MS only for late (default 4000).
+bool ParseOdds(std::string_view text, std::vector<FaultOdds>& odds, std::string& error) {
+    odds.clear();
+    int total = 0;
+    for (std::string_view item : Split(text, ',')) {
+        const auto eq = item.find('=');
+        FaultOdds o;
+        if (eq == std::string_view::npos || !ParseInt(item.substr(eq + 1), 0, 1000000, o.weight)) {
+            error = "--odds wants KIND[:MS]=WEIGHT[,...] with weights 0..1000000: '" + std::string(item) + "'";
+            return false;
+        }
+        std::string_view kind = item.substr(0, eq);
+        if (kind == "well") kind = "none";
+        DisplayConfig probe;
+        if (kind == "random" || !ParseFault(kind, probe, error)) {
+            if (error.empty()) error = "random is not one of the odds";
+            return false;
+        }
+        o.fault = probe.fault;
+        o.lateMs = probe.lateMs;
+        total += o.weight;
+        if (total > 1000000) {
+            error = "--odds weights add up to more than 1000000";
+            return false;
+        }
+        odds.push_back(o);
+    }
+    if (total == 0) {
+        error = "--odds weights add up to 0";
+        return false;
+    }
     return true;
 }
 
@@ -91,11 +130,15 @@ bool ParseLan(std::string_view text, const DisplaySetup& defaults, LanEntry& ent
         entry.port = static_cast<std::uint16_t>(port);
     }
     entry.display.config.model = std::string(parts[1]);
-    return parts.size() < 3 || ParseId(parts[2], entry.display.config, error);
+    if (parts.size() == 3 && !ParseId(parts[2], entry.display.config, error)) return false;
+    entry.display.config.random.stream = "lan " + entry.address + ":" + std::to_string(entry.port) + " " +
+                                         std::to_string(entry.display.config.monitorId);
+    return true;
 }
 
 // MODEL:ID[@FAULT[:MS]][,MODEL:ID...]
-bool ParseSerial(std::string_view text, const DisplaySetup& defaults, SerialEntry& entry, std::string& error) {
+bool ParseSerial(std::string_view text, const DisplaySetup& defaults, std::size_t line, SerialEntry& entry,
+                 std::string& error) {
     for (std::string_view item : Split(text, ',')) {
         DisplaySetup setup = defaults;
         if (!TakeFaultSuffix(item, setup, error)) return false;
@@ -106,6 +149,8 @@ bool ParseSerial(std::string_view text, const DisplaySetup& defaults, SerialEntr
         }
         setup.config.model = std::string(item.substr(0, colon));
         if (!ParseId(item.substr(colon + 1), setup.config, error)) return false;
+        setup.config.random.stream = "serial " + std::to_string(line) + " " + std::to_string(entry.displays.size()) +
+                                     " " + std::to_string(setup.config.monitorId);
         entry.displays.push_back(std::move(setup));
     }
     return true;
@@ -149,12 +194,28 @@ bool ParseCommandLine(std::span<const std::string> args, CommandLine& out, std::
         } else if (arg == "--serial") {
             if (!value(v)) return false;
             SerialEntry entry;
-            if (!ParseSerial(v, defaults, entry, error)) return false;
+            if (!ParseSerial(v, defaults, out.serial.size(), entry, error)) return false;
             out.serial.push_back(std::move(entry));
             settingPending = false;
         } else if (arg == "--fault") {
             if (!value(v) || !ParseFault(v, defaults.config, error)) return false;
             settingPending = true;
+        } else if (arg == "--seed") {
+            std::uint64_t seed = 0;
+            if (!value(v)) return false;
+            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seed);
+            if (ec != std::errc() || end != v.data() + v.size()) {
+                error = "--seed wants a whole number 0..18446744073709551615";
+                return false;
+            }
+            defaults.config.random.seed = seed;
+            settingPending = true;
+        } else if (arg == "--odds") {
+            if (!value(v) || !ParseOdds(v, defaults.config.random.odds, error)) return false;
+            settingPending = true;
+        } else if (arg == "--version") {
+            out.version = true;
+            return true;
         } else if (arg == "--maker-prefix") {
             defaults.config.makerPrefix = true;
             settingPending = true;
@@ -243,6 +304,20 @@ Settings for the displays given after them on the command line:
                                       (serial) bytes
                         close         LAN: close each connection at once;
                                       serial: like never
+                        random        each frame answered well or by one of
+                                      the faults above, drawn with --odds from
+                                      a generator of the display's own seeded
+                                      by --seed: the same seed and the same
+                                      frames give the same answers again
+                                      (a drawn close closes the connection
+                                      instead of answering)
+  --seed N            seed of the random faults (default 1); each display
+                      mixes in where it is (address, port and ID; line and
+                      place on the line), so displays do not share draws
+  --odds KIND[:MS]=WEIGHT[,...]
+                      odds of the random faults; "well" is "none", MS only
+                      for late. Default: well=70,never=5,late:4000=5,
+                      wrong-header=4,short=4,nack=4,nav=4,long=2,close=2
   --maker-prefix      model names are answered as "ORVANTE MODEL"
   --identity a1|a2|auto
                       a1: the A2 01 query answers a family tag (LM, JSV-Q,
@@ -259,6 +334,7 @@ Other options:
   --log               print each frame received as it arrives
   --quiet             print only the "serial: PATH" lines and errors
   -h, --help          show this help and exit
+  --version           print the version and exit
 
 Exit status: 0 after SIGINT/SIGTERM, 1 if a display cannot start (address in
 use, no pseudo-terminal), 2 on a usage error.
@@ -266,6 +342,8 @@ use, no pseudo-terminal), 2 on a usage error.
 Example:
   dravik-display-sim --lan 127.0.0.2,LM-55,1 --fault nack --lan 127.0.0.3,KA-55,2 \
       --serial LM-55:1,KC-46D:2@late:1500
+  dravik-display-sim --fault random --seed 42 --odds well=90,never=5,late:800=5 \
+      --lan 127.0.0.2,LM-55,1 --serial KA-55:1,KA-55:2
 )";
 }
 

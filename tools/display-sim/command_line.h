@@ -34,6 +34,7 @@ struct CommandLine {
     bool quiet = false;
     bool logFrames = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name. False with a one-line reason on a usage

@@ -16,6 +16,7 @@ constexpr std::size_t kSerialLongReply = 132;
 constexpr std::size_t kMaxIdentityText = 120;
 
 constexpr const char* kMakerPrefix = "ORVANTE ";
+constexpr int kDefaultLateMs = 4000;
 
 bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
@@ -89,7 +90,41 @@ Bytes DataReplyFrame(Byte monitorId, Byte command, std::span<const Byte> data) {
     return r;
 }
 
-Display::Display(DisplayConfig config) : config_(std::move(config)) {}
+std::vector<FaultOdds> DefaultFaultOdds() {
+    return {{Fault::None, 70, 0},        {Fault::NeverAnswer, 5, 0}, {Fault::AnswerLate, 5, kDefaultLateMs},
+            {Fault::WrongHeader, 4, 0},  {Fault::ShortReply, 4, 0},  {Fault::Nack, 4, 0},
+            {Fault::Nav, 4, 0},          {Fault::LongReply, 2, 0},   {Fault::CloseAtOnce, 2, 0}};
+}
+
+const FaultOdds& PickFault(const std::vector<FaultOdds>& odds, std::uint64_t value) {
+    std::uint64_t total = 0;
+    for (const auto& o : odds) total += static_cast<std::uint64_t>(std::max(0, o.weight));
+    std::uint64_t r = total ? value % total : 0;
+    for (const auto& o : odds) {
+        const auto w = static_cast<std::uint64_t>(std::max(0, o.weight));
+        if (r < w) return o;
+        r -= w;
+    }
+    static const FaultOdds kWell;
+    return kWell;
+}
+
+Display::Display(DisplayConfig config) : config_(std::move(config)) { seedGenerator(); }
+
+// SplitMix64 over the seed and an FNV-1a hash of the stream name: the same on every
+// platform and standard library, unlike the distributions of <random>.
+void Display::seedGenerator() {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : config_.random.stream) h = (h ^ c) * 0x100000001b3ull;
+    rng_ = config_.random.seed ^ h;
+}
+
+std::uint64_t Display::nextRandom() {
+    std::uint64_t z = (rng_ += 0x9e3779b97f4a7c15ull);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+}
 
 DisplayConfig Display::config() const {
     std::lock_guard lock(mutex_);
@@ -99,6 +134,7 @@ DisplayConfig Display::config() const {
 void Display::setConfig(const DisplayConfig& config) {
     std::lock_guard lock(mutex_);
     config_ = config;
+    seedGenerator();
 }
 
 DisplayState Display::state() const {
@@ -115,6 +151,7 @@ void Display::setFault(Fault fault, int lateMs) {
     std::lock_guard lock(mutex_);
     config_.fault = fault;
     config_.lateMs = lateMs;
+    config_.random.enabled = false;
 }
 
 void Display::setTemperature(int celsius) {
@@ -258,7 +295,17 @@ Reply Display::respond(std::span<const Byte> frame, Link link) {
     const Byte command = frame[7];
     const auto data = frame.subspan(8, frame.size() - 9);
 
-    switch (config_.fault) {
+    Fault fault = config_.fault;
+    int lateMs = config_.lateMs;
+    if (config_.random.enabled) {
+        const auto& odds = config_.random.odds.empty() ? DefaultFaultOdds() : config_.random.odds;
+        const FaultOdds& drawn = PickFault(odds, nextRandom());
+        fault = drawn.fault;
+        lateMs = drawn.lateMs;
+    }
+    reply.fault = fault;
+
+    switch (fault) {
         case Fault::Nack:
             reply.bytes = ShortReplyFrame(id, command, kStatusNack);
             reply.note = "fault: nack";
@@ -273,13 +320,15 @@ Reply Display::respond(std::span<const Byte> frame, Link link) {
 
     Bytes out = execute(command, data);
 
-    switch (config_.fault) {
+    switch (fault) {
         case Fault::NeverAnswer:
         case Fault::CloseAtOnce:
-            reply.note = std::string("fault: ") + FaultName(config_.fault);
+            reply.note = std::string("fault: ") + FaultName(fault);
+            // A fixed "close" refuses at accept time; a drawn one closes on this frame.
+            reply.closeConnection = fault == Fault::CloseAtOnce;
             return reply;
         case Fault::AnswerLate:
-            reply.delay = std::chrono::milliseconds(std::max(0, config_.lateMs));
+            reply.delay = std::chrono::milliseconds(std::max(0, lateMs));
             reply.note = "fault: late";
             break;
         case Fault::WrongHeader:

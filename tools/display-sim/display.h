@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace dravik::sim {
 
@@ -31,6 +33,29 @@ enum class Fault {
     CloseAtOnce,   // LAN: connections closed as soon as accepted; serial: like NeverAnswer
 };
 
+// Random faults: each frame is answered well or by one of the fault modes, drawn with the
+// given odds from a generator of the display's own, so that a run repeats exactly for the
+// same seed and the same frames, whatever other displays are asked meanwhile.
+struct FaultOdds {
+    Fault fault = Fault::None;
+    int weight = 0;
+    int lateMs = 0;  // Fault::AnswerLate: the delay of this entry
+};
+
+struct RandomFaults {
+    bool enabled = false;
+    std::uint64_t seed = 1;
+    // Tells displays sharing a seed apart (the command line uses where the display is).
+    std::string stream;
+    std::vector<FaultOdds> odds;  // empty: DefaultFaultOdds()
+};
+
+// well 70, never 5, late 5 (4000 ms), wrong-header 4, short 4, nack 4, nav 4, long 2, close 2.
+std::vector<FaultOdds> DefaultFaultOdds();
+
+// The fault of one draw: `value` taken modulo the sum of the weights (which must be > 0).
+const FaultOdds& PickFault(const std::vector<FaultOdds>& odds, std::uint64_t value);
+
 // Which identity queries answer with the model name.
 //  A1: A2 01 answers a family tag ("LM", "JSV-Q", "KA-xxQ", "ORV"), A1 00 the model name.
 //  A2: A2 01 and A1 00 both answer the model name.
@@ -45,6 +70,7 @@ struct DisplayConfig {
     Fault fault = Fault::None;
     int lateMs = 0;                            // delay for Fault::AnswerLate
     bool answerAnyId = true;                   // LAN only: answer whatever byte 1 says
+    RandomFaults random;                       // when enabled, overrides `fault` frame by frame
 };
 
 // Which link a reply goes out on; it sets the size a LongReply must exceed.
@@ -80,6 +106,8 @@ struct Reply {
     Bytes bytes;                            // empty: no answer
     std::chrono::milliseconds delay{0};     // send this much later
     std::string note;                       // why there is no answer, or the fault applied
+    Fault fault = Fault::None;              // the fault applied to this frame
+    bool closeConnection = false;           // LAN: close the connection instead of answering
 };
 
 IdentityStyle DefaultIdentityStyle(std::string_view model);
@@ -119,11 +147,14 @@ public:
 
 private:
     Bytes execute(Byte command, std::span<const Byte> data);
+    void seedGenerator();
+    std::uint64_t nextRandom();
     std::string identityTextLocked(Byte command) const;
 
     mutable std::mutex mutex_;
     DisplayConfig config_;
     DisplayState state_;
+    std::uint64_t rng_ = 0;
 };
 
 }  // namespace dravik::sim

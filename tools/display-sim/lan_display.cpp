@@ -112,6 +112,7 @@ void LanDisplay::handleFrame(Connection& c, ReceivedFrame frame) {
         } else {
             Reply reply = display_.respond(entry.bytes, Link::Lan);
             entry.note = reply.note;
+            if (reply.closeConnection) c.broken = true;
             if (!reply.bytes.empty()) {
                 entry.answered = true;
                 entry.displayId = id;

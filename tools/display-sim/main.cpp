@@ -9,6 +9,13 @@
 #include <mutex>
 #include <pthread.h>
 
+#if __has_include("dravik_version.h")
+#include "dravik_version.h"
+#define DRAVIK_SIM_VERSION DRAVIK_VERSION
+#else
+#define DRAVIK_SIM_VERSION DRAVIK_PROJECT_VERSION
+#endif
+
 using namespace dravik::sim;
 
 namespace {
@@ -32,6 +39,11 @@ std::string Describe(const DisplayConfig& c) {
     return s;
 }
 
+// " random faults, seed N" for a display whose faults are drawn.
+std::string RandomNote(const DisplayConfig& c) {
+    return c.random.enabled ? " random faults, seed " + std::to_string(c.random.seed) : std::string();
+}
+
 void Apply(Display& display, const DisplaySetup& setup) {
     if (setup.temperature) display.setTemperature(*setup.temperature);
     if (setup.hours) display.setHours(*setup.hours);
@@ -49,6 +61,10 @@ int main(int argc, char** argv) {
     }
     if (cl.help) {
         std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (cl.version) {
+        std::puts("dravik-display-sim " DRAVIK_SIM_VERSION);
         return 0;
     }
 
@@ -72,7 +88,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "dravik-display-sim: %s\n", error.c_str());
             return 1;
         }
-        if (!cl.quiet) Print("lan: " + d->endpoint() + " " + Describe(entry.display.config));
+        if (!cl.quiet) Print("lan: " + d->endpoint() + " " + Describe(entry.display.config) + RandomNote(entry.display.config));
         lans.push_back(std::move(d));
     }
 
@@ -89,7 +105,7 @@ int main(int argc, char** argv) {
         }
         Print("serial: " + line->devicePath());
         if (!cl.quiet) {
-            for (const auto& s : entry.displays) Print("  on " + line->devicePath() + ": " + Describe(s.config));
+            for (const auto& s : entry.displays) Print("  on " + line->devicePath() + ": " + Describe(s.config) + RandomNote(s.config));
         }
         lines.push_back(std::move(line));
     }

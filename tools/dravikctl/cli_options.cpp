@@ -119,6 +119,14 @@ std::string Quote(std::string_view text) {
     return s + "'";
 }
 
+// An option name echoed in an error: control bytes shown as '?', so the error stays one line.
+std::string Printable(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    return s;
+}
+
 class Parser {
 public:
     explicit Parser(std::span<const std::string> args) : args_(args) {}
@@ -176,7 +184,7 @@ public:
                     body = body.substr(0, eq);
                 }
                 const OptionDef* def = findLong(body);
-                if (!def) return fail("unknown option --" + std::string(body.substr(0, 40)));
+                if (!def) return fail("unknown option --" + Printable(body.substr(0, 40)));
                 if (def->takesValue && !value) {
                     if (i >= args_.size()) return fail("--" + std::string(def->name) + " needs a value");
                     value = args_[i++];
@@ -193,7 +201,7 @@ public:
                         // A negative number (a level) given as an operand by mistake.
                         return fail("unexpected " + Quote(arg) + "; values follow their option, as in --level -1");
                     }
-                    return fail(std::string("unknown option -") + arg[k]);
+                    return fail("unknown option -" + Printable(arg.substr(k, 1)));
                 }
                 if (!apply(*def, std::string())) return failed();
             }
