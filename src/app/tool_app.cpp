@@ -1,4 +1,5 @@
 #include "app/tool_app.h"
+#include "transport/com_port.h"
 
 #include "app/command_line.h"
 #include "app/limited_scan.h"
@@ -140,6 +141,11 @@ int ToolApp::Run(int argc, char** argv) {
             return names;
         };
     }
+
+    // One search of the serial ports for both pages.
+    env.startupPorts = transport::ComPortController::FindPorts(
+        env.portLister ? transport::ComPortController::PortLister(env.portLister)
+                       : transport::ComPortController::PortLister(&transport::SerialPort::SystemPortNames));
 
     MainDialog dialog(env);
     feedback.setParentWidget(&dialog);

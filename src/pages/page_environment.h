@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace dravik::transport { class Feedback; }
 namespace dravik::targets { class LocalAddressLookup; }
@@ -20,6 +21,10 @@ struct PageEnvironment {
     // The serial devices the COM port "Search" tries; empty: the system's serial ports.
     // Tests inject their pseudo-terminal lines here.
     std::function<QStringList()> portLister;
+    // The ports the application found once at start-up, shown by both pages' port boxes (so
+    // the serial devices are enumerated and tried once, not once per page); none: each page
+    // searches itself.
+    std::optional<QStringList> startupPorts;
     // What "IP Scan" probes the subnet with; asked at a page's first scan. The application
     // hands in the system's sockets; without it a scan only reports " SCAN ERROR ! ", so a
     // page built elsewhere can never send a probe. Tests inject fakes.

@@ -8,12 +8,18 @@ ComPortController::ComPortController(SerialPort& port, ComPortView& view, Feedba
                                      PortLister lister)
     : port_(port), view_(view), feedback_(feedback), lister_(std::move(lister)) {}
 
-void ComPortController::SearchPorts() {
+QStringList ComPortController::FindPorts(const PortLister& lister) {
     QStringList found;
-    const QStringList candidates = lister_ ? lister_() : QStringList();
+    const QStringList candidates = lister ? lister() : QStringList();
     for (const QString& candidate : candidates) {
         if (!found.contains(candidate) && SerialPort::Probe(candidate)) found << candidate;
     }
+    return found;
+}
+
+void ComPortController::SearchPorts() { ShowPorts(FindPorts(lister_)); }
+
+void ComPortController::ShowPorts(QStringList found) {
     // The combo keeps its entries sorted as text ("10" before "3").
     std::sort(found.begin(), found.end());
     if (found.isEmpty()) found << QStringLiteral("0");

@@ -40,6 +40,10 @@ public:
 
     // Fills the combo with the candidates that open, sorted as text; "0" when none does.
     void SearchPorts();
+    // Shows ports found elsewhere (the one search at start-up that both pages share).
+    void ShowPorts(QStringList found);
+    // The candidates of the lister that open, each once.
+    static QStringList FindPorts(const PortLister& lister);
     // Opens the port named by the combo's text; the messages of a failed open; true if open.
     bool OpenPort();
     // Closes an open port; does nothing otherwise.

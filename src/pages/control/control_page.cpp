@@ -117,7 +117,11 @@ ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
     headerB_ = 1;
     headerC_ = false;
     LoadList();
-    comPort_->SearchPorts();
+    if (env_.startupPorts) {
+        comPort_->ShowPorts(*env_.startupPorts);
+    } else {
+        comPort_->SearchPorts();
+    }
 
     // The temperature box reads the temperature only; the hours field stays hidden.
     ui_->temperatureGroup->show();

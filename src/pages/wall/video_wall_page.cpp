@@ -110,7 +110,11 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
     LoadList();
 
     // 8: the COM ports; the port starts closed.
-    com_.SearchPorts();
+    if (env_.startupPorts) {
+        com_.ShowPorts(*env_.startupPorts);
+    } else {
+        com_.SearchPorts();
+    }
     port_.close();
 }
 
