@@ -8,9 +8,11 @@
 #include "transport/serial_port.h"
 
 #include <QFont>
+#include <QProgressBar>
 #include <QTableWidget>
 #include <QThread>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -55,6 +57,15 @@ inline void MarkRowInFlight(QTableWidget* list, int& inFlight, int row) {
     paint(inFlight, false);
     inFlight = row;
     paint(row, true);
+}
+
+// "n of N" rows of a walk in the page's progress bar.
+inline void ShowProgress(QProgressBar* bar, int done, int total) {
+    if (!bar) return;
+    bar->setRange(0, std::max(1, total));
+    bar->setValue(std::min(done, std::max(1, total)));
+    bar->setFormat(QStringLiteral("%v of %m"));
+    bar->setTextVisible(true);
 }
 
 // Runs `job` on the worker with the page's COM port, which goes to the worker for the job and

@@ -42,6 +42,14 @@ int MsLeft(const QDeadlineTimer& deadline) {
     return static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, 1 << 30));
 }
 
+// With a way to cancel, waits go in slices of at most 50 ms so that a cancel is seen soon.
+int SliceMs(const QDeadlineTimer& deadline, const std::function<bool()>& cancelled) {
+    const int left = MsLeft(deadline);
+    return cancelled ? std::min(left, 50) : left;
+}
+
+bool Cancelled(const std::function<bool()>& cancelled) { return cancelled && cancelled(); }
+
 }  // namespace
 
 ResolvedAddress SystemResolve(const std::string& name, Millis bound) {
@@ -117,7 +125,12 @@ LinkStatus LanLink::open(const std::string& addressText) {
     if (status.ok()) {
         socket_ = std::make_unique<QTcpSocket>();
         socket_->connectToHost(address, options_.port);
-        if (!socket_->waitForConnected(MsLeft(deadline))) {
+        bool connected = false;
+        while (!connected && !Cancelled(options_.cancelled)) {
+            connected = socket_->waitForConnected(SliceMs(deadline, options_.cancelled));
+            if (connected || deadline.hasExpired() || socket_->state() == QAbstractSocket::UnconnectedState) break;
+        }
+        if (!connected) {
             status = SocketFailure(*socket_);
             // A connect still pending when the bound ran out reports as a socket time-out.
             if (status.error == LinkError::Other && deadline.hasExpired()) status.error = LinkError::ConnectTimedOut;
@@ -170,8 +183,12 @@ ExchangeResult LanLink::exchange(std::span<const protocol::Byte> frame, const Re
         const QDeadlineTimer deadline(rule.timeout, Qt::PreciseTimer);
         // waitForReadyRead can return without data (a wake-up with nothing to read); look
         // again until the deadline.
-        while (socket_->bytesAvailable() == 0 && !deadline.hasExpired() && isOpen()) {
-            if (!socket_->waitForReadyRead(MsLeft(deadline))) break;
+        while (socket_->bytesAvailable() == 0 && !deadline.hasExpired() && isOpen() &&
+               !Cancelled(options_.cancelled)) {
+            if (!socket_->waitForReadyRead(SliceMs(deadline, options_.cancelled)) &&
+                socket_->state() != QAbstractSocket::ConnectedState) {
+                break;
+            }
         }
     }
     const int limit = std::max(0, rule.limit);

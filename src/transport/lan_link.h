@@ -37,6 +37,9 @@ struct LanLinkOptions {
     // Longest wait for the frame's bytes to leave.
     Millis writeBound{3500};
     HostResolver resolve = SystemResolve;
+    // Asked while a connect or a receive waits: true gives up at once (the window that runs the
+    // flow is closing). Empty: every wait runs to its deadline.
+    std::function<bool()> cancelled;
 };
 
 // The old exchange code (lan.h) still has a class of this name until it goes; the inline

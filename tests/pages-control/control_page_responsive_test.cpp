@@ -4,6 +4,8 @@
 #include "page_harness.h"
 
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -62,6 +64,44 @@ TEST(ControlPageResponsive, APageClosedMidFlowGoesAwayCleanly) {
     for (std::size_t i = 1; i < displays.size(); ++i) EXPECT_TRUE(displays[i]->log().empty()) << i;
     h.createPage();  // and a new page works
     EXPECT_FALSE(h.page->flowRunning());
+}
+
+}  // namespace
+}  // namespace dravik::pages::testing
+
+namespace dravik::pages::testing {
+namespace {
+
+TEST(ControlPageResponsive, AWalkShowsItsRowsAndStopsWhenAsked) {
+    std::vector<std::unique_ptr<sim::LanDisplay>> displays;
+    PageHarness h;
+    for (int i = 0; i < 5; ++i) {
+        const std::string address = "127.0.50." + std::to_string(20 + i);
+        displays.push_back(StartLan(address, Display("KA-55", 1, sim::Fault::NeverAnswer)));
+        h.addRow(QString::fromStdString(address), "KA-55", "1");
+    }
+    auto* progress = h.page->findChild<QProgressBar*>(QStringLiteral("discoveryProgress"));
+    auto* stop = h.page->findChild<QPushButton*>(QStringLiteral("discoveryStopButton"));
+    ASSERT_NE(progress, nullptr);
+    ASSERT_NE(stop, nullptr);
+    h.press(1026);  // "On": five rows, 250 ms each
+    EXPECT_EQ(progress->value(), 5);
+    EXPECT_EQ(progress->maximum(), 5);
+    EXPECT_EQ(progress->text(), "5 of 5");
+    EXPECT_FALSE(stop->isEnabled());
+
+    for (auto& d : displays) d->clearLog();
+    bool stopWasOffered = false;
+    QTimer::singleShot(350, h.page.get(), [&] {
+        stopWasOffered = stop->isEnabled();
+        stop->click();
+    });
+    h.press(1026);
+    EXPECT_TRUE(stopWasOffered);
+    // The walk ended at the row in flight when "Stop" came; no later row was sent to.
+    EXPECT_LT(progress->value(), 5);
+    EXPECT_TRUE(displays[4]->log().empty());
+    EXPECT_FALSE(stop->isEnabled());
 }
 
 }  // namespace

@@ -87,7 +87,10 @@ public:
         });
     }
     void rowFinished(const flows::RowResult&, int) override {
-        post([](ControlPage& p) { p.markRowInFlight(-1); });
+        post([](ControlPage& p) {
+            p.markRowInFlight(-1);
+            p.rowDone();
+        });
     }
     bool stopRequested() override { return bridge_.stopRequested(); }
 

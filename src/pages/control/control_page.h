@@ -115,6 +115,8 @@ private:
     class FlowView;
     void runButton(transport::ButtonFlowId id);
     void markRowInFlight(int row);
+    void rowDone();
+    void showFlowProgress();
 
     // Level controls and composer.
     void onLevelScrolled(LevelScrollBar* bar, int& level, ScrollKind kind, int thumb);
@@ -159,6 +161,8 @@ private:
     // The run state of the command flows: the guard is held while one runs.
     std::optional<transport::FlowGuard> flowGuard_;
     int rowInFlight_ = -1;
+    int flowRows_ = 0;
+    int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
     std::unique_ptr<flows::FlowWorker> worker_;
 

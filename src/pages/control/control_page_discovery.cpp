@@ -7,6 +7,7 @@
 #include "discovery/page_scan.h"
 #include "discovery/serial_search.h"
 #include "pages/control/control_discovery_view.h"
+#include "flows/flow_worker.h"
 #include "ui_control_page.h"
 
 namespace dravik::pages {
@@ -15,8 +16,10 @@ void ControlPage::setUpDiscovery() {
     discoveryView_ = std::make_unique<DiscoveryAdapter>(*this);
     scan_ = std::make_unique<discovery::PageScan>(*this, *discoveryView_, discovery::ScanPage::Control,
                                                   env_.scanBackends, env_.scanOptions);
-    // One "Stop" for both: only one of them can run (the scan in LAN mode, the search over RS-232).
+    // One "Stop" for all: only one of them can run (the scan in LAN mode, the search over
+    // RS-232, a command walking the rows).
     connect(ui_->discoveryStopButton, &QPushButton::clicked, this, [this] {
+        if (worker_) worker_->requestStop();
         discoveryView_->requestStop();
         scan_->Stop();
     });

@@ -21,6 +21,13 @@ bool ControlPage::flowRunning() const { return worker_ && worker_->running(); }
 
 void ControlPage::markRowInFlight(int row) { MarkRowInFlight(ui_->targetList, rowInFlight_, row); }
 
+void ControlPage::rowDone() {
+    ++flowRowsDone_;
+    showFlowProgress();
+}
+
+void ControlPage::showFlowProgress() { ShowProgress(ui_->discoveryProgress, flowRowsDone_, flowRows_); }
+
 void ControlPage::runButton(transport::ButtonFlowId id) {
     if (busy() || flowRunning()) return;  // a flow runs: the press is ignored
     if (!worker_) {
@@ -37,12 +44,20 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
     request->targets = TargetsOfList(*this);
 
     flowGuard_.emplace(*this);
+    // The walk's progress in rows, and "Stop" to end it after the row in flight.
+    flowRows_ = static_cast<int>(request->targets.size());
+    flowRowsDone_ = 0;
+    showFlowProgress();
+    ui_->discoveryStopButton->setEnabled(true);
     auto run = std::make_shared<flows::ControlRun>();
     FlowView* view = flowView_.get();
     const bool started = StartWithPort(
         *worker_, port_, thread(),
-        [request, run, view](transport::SerialPort& port) {
-            transport::LanLink lan;
+        [request, run, view, worker = worker_.get()](transport::SerialPort& port) {
+            // A page that closes mid-flow does not wait for a silent display's deadline.
+            transport::LanLinkOptions options;
+            options.cancelled = [worker] { return worker->stopRequested(); };
+            transport::LanLink lan(options);
             transport::SerialLink serial(port);
             transport::TraceLinkObserver lanTrace(transport::TraceChannel::Lan);
             transport::TraceLinkObserver serialTrace(transport::TraceChannel::Serial);
@@ -54,6 +69,7 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
             values_ = run->values;
             frame_ = run->frame;
             markRowInFlight(-1);
+            ui_->discoveryStopButton->setEnabled(false);
             flowGuard_.reset();
         });
     if (!started) flowGuard_.reset();

@@ -11,6 +11,9 @@
 #include "pages/wall/wall_flow_view.h"
 #include "ui_video_wall_page.h"
 
+#include <QProgressBar>
+#include <QPushButton>
+
 namespace dravik::pages {
 
 void VideoWallPage::SendPower(bool on) {
@@ -28,6 +31,11 @@ void VideoWallPage::SendWallSettings() { runWall(flows::WallCommand::Settings, -
 bool VideoWallPage::flowRunning() const { return worker_ && worker_->running(); }
 
 void VideoWallPage::markRowInFlight(int row) { MarkRowInFlight(list_, rowInFlight_, row); }
+
+void VideoWallPage::rowDone(int rows) {
+    flowRowsDone_ += rows;
+    ShowProgress(findChild<QProgressBar*>(QStringLiteral("discoveryProgress")), flowRowsDone_, flowRows_);
+}
 
 flows::WallFields VideoWallPage::wallFields() const {
     flows::WallFields f;
@@ -53,12 +61,20 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
     request->frame = frame_;
     request->targets = TargetsOfList(*this);
     flowGuard_.emplace(*this);
+    // The walk's progress in rows, and "Stop" to end it after the row in flight.
+    flowRows_ = static_cast<int>(request->targets.size());
+    flowRowsDone_ = 0;
+    rowDone(0);
+    if (auto* stop = findChild<QPushButton*>(QStringLiteral("discoveryStopButton"))) stop->setEnabled(true);
     auto run = std::make_shared<flows::WallRun>();
     FlowView* view = flowView_.get();
     const bool started = StartWithPort(
         *worker_, port_, thread(),
-        [request, run, view](transport::SerialPort& port) {
-            transport::LanLink lan;
+        [request, run, view, worker = worker_.get()](transport::SerialPort& port) {
+            // A page that closes mid-flow does not wait for a silent display's deadline.
+            transport::LanLinkOptions options;
+            options.cancelled = [worker] { return worker->stopRequested(); };
+            transport::LanLink lan(options);
             transport::SerialLink serial(port);
             transport::TraceLinkObserver lanTrace(transport::TraceChannel::Lan);
             transport::TraceLinkObserver serialTrace(transport::TraceChannel::Serial);
@@ -69,6 +85,7 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
         [this, run] {
             frame_ = run->frame;
             markRowInFlight(-1);
+            if (auto* stop = findChild<QPushButton*>(QStringLiteral("discoveryStopButton"))) stop->setEnabled(false);
             flowGuard_.reset();
         });
     if (!started) flowGuard_.reset();

@@ -2,6 +2,7 @@
 // The work itself is the page-independent discovery code; this file hands it the page.
 // "Stop" ends a running scan or search.
 #include "pages/wall/video_wall_page.h"
+#include "flows/flow_worker.h"
 
 #include "discovery/page_scan.h"
 #include "pages/wall/wall_discovery_view.h"
@@ -18,9 +19,11 @@ void VideoWallPage::SetUpDiscovery() {
     connect(this, &VideoWallPage::ipScanRequested, this, &VideoWallPage::ScanLan);
     connect(this, &VideoWallPage::idSearchRequested, this, &VideoWallPage::SearchMonitorIds);
     connect(this, &VideoWallPage::checkMonitorRequested, this, &VideoWallPage::CheckMonitors);
-    // One "Stop" for both: only one of them can run (the scan in LAN mode, the search over RS-232).
+    // One "Stop" for all: only one of them can run (the scan in LAN mode, the search over
+    // RS-232, a command walking the rows).
     if (QPushButton* stop = discoveryView_->stopButton()) {
         connect(stop, &QPushButton::clicked, this, [this] {
+            if (worker_) worker_->requestStop();
             discoveryView_->requestStop();
             scan_->Stop();
         });

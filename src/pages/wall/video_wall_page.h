@@ -181,6 +181,7 @@ private:
     class FlowView;
     void runWall(flows::WallCommand command, int row);
     void markRowInFlight(int row);
+    void rowDone(int rows);
     flows::WallFields wallFields() const;
     void SendPower(bool on);
     void SendWallMode(bool on);
@@ -237,6 +238,8 @@ private:
     // The run state of the commands: the guard is held while one runs.
     std::optional<transport::FlowGuard> flowGuard_;
     int rowInFlight_ = -1;
+    int flowRows_ = 0;
+    int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
     std::unique_ptr<flows::FlowWorker> worker_;
 

@@ -47,7 +47,10 @@ public:
         });
     }
     void rowFinished(const flows::RowResult&, int) override {
-        bridge_.post([](VideoWallPage& p) { p.markRowInFlight(-1); });
+        bridge_.post([](VideoWallPage& p) {
+            p.markRowInFlight(-1);
+            p.rowDone(1);
+        });
     }
     bool stopRequested() override { return bridge_.stopRequested(); }
 
