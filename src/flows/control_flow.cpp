@@ -2,7 +2,6 @@
 
 #include "flows/reply_rules.h"
 #include "flows/row_recorder.h"
-#include "flows/waiter.h"
 #include "protocol/catalogue.h"
 #include "protocol/selectors.h"
 #include "protocol/status.h"
@@ -57,7 +56,7 @@ private:
 
 
     void pause(RowPause pause) {
-        if (pause != RowPause::None) WaitFor(rules::kSerialRowPause);
+        if (pause != RowPause::None) (req_.clock ? *req_.clock : transport::RealClock()).wait(rules::kSerialRowPause);
     }
 
     // The command's frame for the row's model into the frame buffer; a refused model gets the
@@ -321,12 +320,14 @@ private:
             }
         }
         // A model without the pre-read (or refused it) still gets the set frame.
+        const Outcome preRead = r.outcome;
         if (take(i, flow_.command)) {
             seal(i);
             const transport::ExchangeResult ex = links_.lan->exchange(run_.frame.bytes(), rules::LanReadThenSetSet());
             r.reply = ex.reply;
             r.outcome = ex.reply.empty() ? (ex.status.ok() ? Outcome::Sent : rules::OutcomeOf(ex.status.error))
                                          : rules::ClassifyReply(ex.reply);
+            keepPreReadFault(r, preRead);
         }
         links_.lan->close();
         obs_.status(StatusText::None);
@@ -420,14 +421,24 @@ private:
             }
             decode(i, ex.reply);
         }
+        const Outcome preRead = r.outcome;
         if (take(i, flow_.command)) {
             seal(i);
             if (portClosed(i, false)) return false;
             const transport::ExchangeResult ex =
                 links_.serial->exchange(run_.frame.bytes(), rules::SerialReadThenSetSet());
             takeSendReply(i, ex);
+            keepPreReadFault(r, preRead);
         }
         return true;
+    }
+
+    // A set frame built on a pre-read that went wrong carries values that may be stale: the
+    // row keeps the pre-read's fault even when the set frame was acknowledged.
+    static void keepPreReadFault(RowResult& r, Outcome preRead) {
+        const bool preReadFailed = !Succeeded(preRead) && preRead != Outcome::RefusedForModel &&
+                                   preRead != Outcome::NoReply;
+        if (preReadFailed && Succeeded(r.outcome)) r.outcome = preRead;
     }
 
     const ControlRequest& req_;

@@ -15,6 +15,7 @@
 #include "targets/target.h"
 #include "transport/command_flows.h"
 #include "transport/link.h"
+#include "transport/waiter.h"
 
 #include <span>
 #include <string>
@@ -69,6 +70,8 @@ struct ControlRequest {
     protocol::Frame frame;                 // the page's frame buffer at the start
     // dravikctl: a LAN send reads the display's acknowledge as an RS-232 send does.
     bool awaitLanAcknowledge = false;
+    // What the pauses between rows wait on; none: the real clock. Tests pass a virtual one.
+    transport::Clock* clock = nullptr;
 };
 
 struct ControlLinks {

@@ -2,7 +2,6 @@
 
 #include "flows/reply_rules.h"
 #include "flows/row_recorder.h"
-#include "flows/waiter.h"
 #include "protocol/wall.h"
 
 namespace dravik::flows {
@@ -88,7 +87,7 @@ private:
                 continue;
             }
             if (!sendSerial(i)) break;
-            WaitFor(rules::kSerialRowPause);
+            (req_.clock ? *req_.clock : transport::RealClock()).wait(rules::kSerialRowPause);
         }
     }
 

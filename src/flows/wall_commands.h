@@ -34,6 +34,7 @@ struct WallRequest {
     bool lan = true;
     WallFields fields;
     protocol::Frame frame;  // the page's frame buffer at the start
+    transport::Clock* clock = nullptr;  // the pauses between rows; none: the real clock
 };
 
 struct WallRun {
