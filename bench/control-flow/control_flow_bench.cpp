@@ -6,7 +6,7 @@
 //  - while each flow runs, the window is asked to repaint every 10 ms and the largest gap
 //    between two paints is reported (the window thread must never wait in an exchange);
 //  - the page's start-up to its first paint, and the process's peak memory (VmHWM).
-// Usage: bench_control_flow [--screenshot FILE.png]
+// Usage: bench_control_flow [--screenshot FILE.png] [--flow-screenshot FILE.png]
 #include "pages/control/control_page.h"
 #include "targets/local_address.h"
 #include "transport/feedback.h"
@@ -92,7 +92,11 @@ private:
 
 // Presses the button and takes events until its flow has ended, asking for a repaint every
 // 10 ms meanwhile. Returns the flow's wall time in ns.
-qint64 RunFlow(pages::ControlPage& page, int id, QElapsedTimer& clock, FirstPaint& paints) {
+qint64 RunFlow(pages::ControlPage& page, int id, QElapsedTimer& clock, FirstPaint& paints,
+               const QString& midFlowShot = QString()) {
+    if (!midFlowShot.isEmpty()) {
+        QTimer::singleShot(4000, &page, [&page, midFlowShot] { page.grab().save(midFlowShot); });
+    }
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, &page, [&page] { page.update(); });
     ticker.start(10);
@@ -121,8 +125,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString screenshot;
+    QString flowShot;  // the page 4 s into the RS-232 flow
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--screenshot") screenshot = QString::fromLocal8Bit(argv[i + 1]);
+        if (std::string(argv[i]) == "--flow-screenshot") flowShot = QString::fromLocal8Bit(argv[i + 1]);
     }
 
     QTemporaryDir dir;
@@ -194,7 +200,7 @@ int main(int argc, char** argv) {
         idCombo->setCurrentText(QString::number(id));
         Press(page.get(), 1005);
     }
-    const qint64 serialNs = RunFlow(*page, 1026, clock, firstPaint);
+    const qint64 serialNs = RunFlow(*page, 1026, clock, firstPaint, flowShot);
     line.waitForLog(kDisplays, std::chrono::seconds(2));
     const auto serialFrames = line.log().size();
     // Each send first drains the line; with nothing waiting that read asks again after 150 ms.
