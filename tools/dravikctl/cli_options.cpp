@@ -564,4 +564,13 @@ std::string SubcommandUsage(Subcommand subcommand) {
     return MainUsage();
 }
 
+std::optional<Format> FormatFromName(std::string_view name) {
+    if (name == "text") return Format::Text;
+    if (name == "json") return Format::Json;
+    if (name == "jsonl") return Format::Jsonl;
+    if (name == "csv") return Format::Csv;
+    if (name == "prometheus") return Format::Prometheus;
+    return std::nullopt;
+}
+
 }  // namespace dravik::ctl

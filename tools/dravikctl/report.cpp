@@ -47,14 +47,7 @@ std::string SkippedText(const SkippedRow& s) {
 
 }  // namespace
 
-std::optional<Format> FormatFromName(std::string_view name) {
-    if (name == "text") return Format::Text;
-    if (name == "json") return Format::Json;
-    if (name == "jsonl") return Format::Jsonl;
-    if (name == "csv") return Format::Csv;
-    if (name == "prometheus") return Format::Prometheus;
-    return std::nullopt;
-}
+// FormatFromName is with the option parsing (cli_options.cpp), which needs no report code.
 
 bool Streams(Format format) { return format == Format::Text || format == Format::Jsonl || format == Format::Csv; }
 
