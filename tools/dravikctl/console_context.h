@@ -70,7 +70,7 @@ struct TargetResult {
     QString refusal;                      // the refusal text without its line end
     QString link = QStringLiteral("0");   // the LINK cell as the exchanges left it
     // RS-232: the line could not be opened (the outcome then says which failure).
-    std::optional<transport::OpenResult> openFailure;
+    std::optional<transport::OpenReason> openFailure;  // why the line did not open
     std::chrono::steady_clock::time_point started{};
     std::chrono::steady_clock::time_point finished{};
 

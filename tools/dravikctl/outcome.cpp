@@ -1,16 +1,12 @@
 #include "dravikctl/outcome.h"
 
+#include "flows/reply_rules.h"
 #include "protocol/catalogue.h"
-#include "transport/lan.h"
+#include "transport/lan_link.h"
 
 #include <QHostAddress>
-#include <QHostInfo>
-#include <QTcpSocket>
 
 #include <algorithm>
-#include <cerrno>
-
-#include <unistd.h>
 
 namespace dravik::ctl {
 
@@ -18,8 +14,6 @@ namespace {
 
 using flows::Outcome;
 
-constexpr protocol::Byte kStatusNack = 0x03;
-constexpr protocol::Byte kStatusNav = 0x04;
 constexpr protocol::Byte kGainReply = 0x37;
 // The diagnosis connect is short: the display already failed once.
 constexpr int kDiagnosisConnectMs = 1000;
@@ -67,85 +61,38 @@ flows::Decoded DecodedOf(const TargetResult& r) {
 
 }  // namespace
 
-Outcome ClassifyReply(std::span<const protocol::Byte> reply) {
-    if (reply.empty()) return Outcome::NoReply;
-    if (reply[0] != protocol::kReplyHeader) return Outcome::WrongHeader;
-    if (reply.size() < 5) return Outcome::ShortReply;
-    // Byte 4 counts the bytes after it, the checksum last.
-    const std::size_t total = 5u + reply[4];
-    if (reply[4] < 3 || reply.size() < total) return Outcome::ShortReply;
-    if (protocol::Checksum(reply.first(total - 1)) != reply[total - 1]) return Outcome::BadChecksum;
-    const bool acknowledge = reply[4] == 4;
-    if (acknowledge) {
-        if (reply[7] == kStatusNack) return Outcome::Nack;
-        if (reply[7] == kStatusNav) return Outcome::Nav;
-    }
-    return Outcome::Replied;
-}
-
 ConnectDiagnosis DiagnoseConnect(const QString& address, std::chrono::milliseconds elapsed) {
     ConnectDiagnosis d;
+    const auto bound = transport::LanLinkOptions{}.connectBound;
     const QString name = address.trimmed();
-    QHostAddress host;
-    if (!host.setAddress(name)) {
-        const QHostInfo info = name.isEmpty() ? QHostInfo() : QHostInfo::fromName(name);
-        const auto addresses = info.addresses();
-        const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
-            return a.protocol() == QAbstractSocket::IPv4Protocol;
-        });
-        if (name.isEmpty() || info.error() != QHostInfo::NoError || v4 == addresses.end()) {
-            d.outcome = Outcome::NameNotResolved;
-            d.systemText = name.isEmpty() ? "empty address"
-                           : info.error() != QHostInfo::NoError ? info.errorString().toStdString()
-                                                               : "no IPv4 address for the name";
-            return d;
-        }
-        host = *v4;
-    }
-    if (host.protocol() != QAbstractSocket::IPv4Protocol) {
-        d.outcome = Outcome::NameNotResolved;
-        d.systemText = "not an IPv4 address";
-        return d;
-    }
-    const transport::LanOptions lan;
-    if (elapsed.count() >= lan.connectTimeoutMs - 100) {
+    QHostAddress literal;
+    // An attempt that ran to the connect bound timed out; only a quick failure is asked again
+    // (a name that does not resolve fails at once whatever it took before).
+    if (literal.setAddress(name) && elapsed >= bound - std::chrono::milliseconds(100)) {
         d.outcome = Outcome::ConnectTimedOut;
-        d.systemText = "no connection within " + std::to_string(lan.connectTimeoutMs / 1000) + " s";
+        d.systemText = "no connection within " + std::to_string(bound.count() / 1000) + " s";
         return d;
     }
-    QTcpSocket socket;
-    socket.connectToHost(host, lan.port);
-    if (socket.waitForConnected(kDiagnosisConnectMs)) {
+    transport::LanLinkOptions options;
+    options.connectBound = std::chrono::milliseconds(kDiagnosisConnectMs);
+    transport::links::LanLink link(options);
+    const transport::LinkStatus st = link.open(name.toStdString());
+    link.close();
+    if (st.ok()) {
         // It answers now; the first attempt did not in time.
-        socket.abort();
         d.outcome = Outcome::ConnectTimedOut;
         d.systemText = "no connection in time";
         return d;
     }
-    d.systemText = socket.errorString().toStdString();
-    switch (socket.error()) {
-        case QAbstractSocket::ConnectionRefusedError: d.outcome = Outcome::ConnectRefused; break;
-        case QAbstractSocket::NetworkError: d.outcome = Outcome::NoRoute; break;
-        case QAbstractSocket::HostNotFoundError: d.outcome = Outcome::NameNotResolved; break;
-        case QAbstractSocket::SocketAccessError: d.outcome = Outcome::PermissionDenied; break;
-        case QAbstractSocket::RemoteHostClosedError: d.outcome = Outcome::PeerClosed; break;
-        default: d.outcome = Outcome::ConnectTimedOut; break;
-    }
-    socket.abort();
+    d.outcome = flows::rules::OutcomeOf(st.error);
+    d.systemText = st.systemText;
     return d;
 }
 
-Outcome OpenFailureOutcome(transport::OpenResult result, const QString& device) {
-    switch (result) {
-        case transport::OpenResult::Opened: return Outcome::Sent;
-        case transport::OpenResult::NoSuchPort: return Outcome::PortClosed;
-        case transport::OpenResult::OpeningError:
-            // Gone, not ours to open, or held by another program.
-            if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0) {
-                if (errno == EACCES) return Outcome::PermissionDenied;
-                return Outcome::PortClosed;
-            }
-            return Outcome::PortBusy;
+Outcome OpenFailureOutcome(transport::OpenReason reason) {
+    switch (reason) {
+        case transport::OpenReason::PermissionDenied: return Outcome::PermissionDenied;
+        case transport::OpenReason::InUse: return Outcome::PortBusy;
         default: return Outcome::PortClosed;
     }
 }
@@ -170,7 +117,7 @@ void Classify(TargetResult& r, const RowExpect& expect) {
             return;
         case RowProgress::Pending:
         case RowProgress::NotSent:
-            set(r.openFailure ? OpenFailureOutcome(*r.openFailure, r.target.where) : Outcome::PortClosed);
+            set(r.openFailure ? OpenFailureOutcome(*r.openFailure) : Outcome::PortClosed);
             return;
         case RowProgress::Sent: break;
     }
@@ -188,7 +135,7 @@ void Classify(TargetResult& r, const RowExpect& expect) {
     }
     if (expect.setRequired && !r.setAsked) {
         // The query's answer did not let the set frame follow.
-        const Outcome o = ClassifyReply(AnyReply(r));
+        const Outcome o = flows::rules::ClassifyReply(AnyReply(r));
         set(o == Outcome::Replied ? Outcome::ShortReply : o);
         return;
     }
@@ -196,7 +143,7 @@ void Classify(TargetResult& r, const RowExpect& expect) {
         set(Outcome::Sent);
         return;
     }
-    Outcome o = ClassifyReply(last);
+    Outcome o = flows::rules::ClassifyReply(last);
     if (o == Outcome::Replied && expect.query) {
         if (!r.decodedCommand || r.decodedCommand != r.queryCommand) {
             o = Outcome::ShortReply;

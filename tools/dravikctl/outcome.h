@@ -23,12 +23,10 @@ struct RowExpect {
     bool query = false;           // a value must be read back
 };
 
-// How a reply frame reads: the header, the length byte, the checksum, then the status of an
-// acknowledge layout (byte 4 = 4). Status 3 and 4 are NACK and NAV whatever was asked: some
-// models answer a temperature in that layout, but a refusal is never read as a value.
-flows::Outcome ClassifyReply(std::span<const protocol::Byte> reply);
+// How a reply frame reads is flows::rules::ClassifyReply: status 3 and 4 of an acknowledge
+// are NACK and NAV whatever was asked, never a value.
 
-// Why a LAN connection failed: the name, then one more short connect for the system's own
+// Why a LAN connection failed: one more short open of the LAN link for the system's own
 // words. `elapsed` is how long the failed attempt took: one that ran to the connect bound
 // timed out, and is not tried again.
 struct ConnectDiagnosis {
@@ -38,7 +36,7 @@ struct ConnectDiagnosis {
 ConnectDiagnosis DiagnoseConnect(const QString& address, std::chrono::milliseconds elapsed);
 
 // The failure to open an RS-232 line, typed.
-flows::Outcome OpenFailureOutcome(transport::OpenResult result, const QString& device);
+flows::Outcome OpenFailureOutcome(transport::OpenReason reason);
 
 // Fills r.row (target, outcome, frames, reply, value, system text).
 void Classify(TargetResult& r, const RowExpect& expect);

@@ -356,8 +356,11 @@ void RunContext(const RunRequest& req, const std::vector<std::size_t>& indices, 
         const transport::OpenResult opened = ctx.serialPort().open(device);
         if (opened != transport::OpenResult::Opened) {
             const QString text = transport::OpenResultText(opened);
-            console.error((device + QStringLiteral(": ") + text).toStdString());
-            for (int row = 0; row < ctx.rowCount(); ++row) ctx.result(row).openFailure = opened;
+            const QString reason = ctx.serialPort().lastReasonText();
+            console.error((device + QStringLiteral(": ") + text.trimmed() +
+                           (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QStringLiteral(")")))
+                              .toStdString());
+            for (int row = 0; row < ctx.rowCount(); ++row) ctx.result(row).openFailure = ctx.serialPort().lastReason();
             ctx.finishRemaining(text.trimmed());
             return;
         }
