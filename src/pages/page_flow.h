@@ -2,10 +2,14 @@
 // in order, hand the open COM port to the worker and back, and show the row in flight.
 #pragma once
 
+#include "flows/control_flow.h"
 #include "flows/flow_worker.h"
 #include "targets/target.h"
 #include "transport/exchange_context.h"
+#include "transport/lan_link.h"
+#include "transport/serial_link.h"
 #include "transport/serial_port.h"
+#include "transport/trace_link.h"
 
 #include <QFont>
 #include <QProgressBar>
@@ -68,16 +72,27 @@ inline void ShowProgress(QProgressBar* bar, int done, int total) {
     bar->setTextVisible(true);
 }
 
-// Runs `job` on the worker with the page's COM port, which goes to the worker for the job and
-// comes back with its end; then `done` on the page's thread. False when a job still runs.
-inline bool StartWithPort(flows::FlowWorker& worker, transport::SerialPort& port, QThread* home,
-                          std::function<void(transport::SerialPort&)> job, std::function<void()> done) {
+// Runs `job` on the worker with the links a page's flow uses: a LAN link whose waits end when
+// the page stops the flow or goes away, and the page's COM port, which goes to the worker for
+// the job and comes back with its end; both traced. Then `done` on the page's thread. False
+// when a job still runs.
+inline bool StartWithLinks(flows::FlowWorker& worker, transport::SerialPort& port, QThread* home,
+                           std::function<void(const flows::ControlLinks&)> job, std::function<void()> done) {
     if (worker.running()) return false;
     port.moveToThread(worker.thread());
     transport::SerialPort* p = &port;
+    flows::FlowWorker* w = &worker;
     const bool started = worker.start(
-        [p, home, job = std::move(job)] {
-            job(*p);
+        [p, w, home, job = std::move(job)] {
+            transport::LanLinkOptions options;
+            options.cancelled = [w] { return w->stopRequested(); };
+            transport::LanLink lan(options);
+            transport::SerialLink serial(*p);
+            transport::TraceLinkObserver lanTrace(transport::TraceChannel::Lan);
+            transport::TraceLinkObserver serialTrace(transport::TraceChannel::Serial);
+            lan.setObserver(&lanTrace);
+            serial.setObserver(&serialTrace);
+            job({&lan, &serial});
             p->moveToThread(home);
         },
         std::move(done));

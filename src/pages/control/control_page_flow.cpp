@@ -7,9 +7,6 @@
 // window goes on painting and taking input. The row in flight is highlighted.
 #include "pages/control/control_page.h"
 
-#include "transport/lan_link.h"
-#include "transport/serial_link.h"
-#include "transport/trace_link.h"
 #include "pages/control/control_flow_view.h"
 #include "ui_control_page.h"
 
@@ -51,20 +48,9 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
     ui_->discoveryStopButton->setEnabled(true);
     auto run = std::make_shared<flows::ControlRun>();
     FlowView* view = flowView_.get();
-    const bool started = StartWithPort(
+    const bool started = StartWithLinks(
         *worker_, port_, thread(),
-        [request, run, view, worker = worker_.get()](transport::SerialPort& port) {
-            // A page that closes mid-flow does not wait for a silent display's deadline.
-            transport::LanLinkOptions options;
-            options.cancelled = [worker] { return worker->stopRequested(); };
-            transport::LanLink lan(options);
-            transport::SerialLink serial(port);
-            transport::TraceLinkObserver lanTrace(transport::TraceChannel::Lan);
-            transport::TraceLinkObserver serialTrace(transport::TraceChannel::Serial);
-            lan.setObserver(&lanTrace);
-            serial.setObserver(&serialTrace);
-            *run = flows::RunControlFlow(*request, {&lan, &serial}, *view);
-        },
+        [request, run, view](const flows::ControlLinks& links) { *run = flows::RunControlFlow(*request, links, *view); },
         [this, run] {
             values_ = run->values;
             frame_ = run->frame;

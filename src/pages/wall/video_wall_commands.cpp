@@ -5,9 +5,6 @@
 // painting and taking input.
 #include "pages/wall/video_wall_page.h"
 
-#include "transport/lan_link.h"
-#include "transport/serial_link.h"
-#include "transport/trace_link.h"
 #include "pages/wall/wall_flow_view.h"
 #include "ui_video_wall_page.h"
 
@@ -68,20 +65,9 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
     if (auto* stop = findChild<QPushButton*>(QStringLiteral("discoveryStopButton"))) stop->setEnabled(true);
     auto run = std::make_shared<flows::WallRun>();
     FlowView* view = flowView_.get();
-    const bool started = StartWithPort(
+    const bool started = StartWithLinks(
         *worker_, port_, thread(),
-        [request, run, view, worker = worker_.get()](transport::SerialPort& port) {
-            // A page that closes mid-flow does not wait for a silent display's deadline.
-            transport::LanLinkOptions options;
-            options.cancelled = [worker] { return worker->stopRequested(); };
-            transport::LanLink lan(options);
-            transport::SerialLink serial(port);
-            transport::TraceLinkObserver lanTrace(transport::TraceChannel::Lan);
-            transport::TraceLinkObserver serialTrace(transport::TraceChannel::Serial);
-            lan.setObserver(&lanTrace);
-            serial.setObserver(&serialTrace);
-            *run = flows::RunWallFlow(*request, {&lan, &serial}, *view);
-        },
+        [request, run, view](const flows::ControlLinks& links) { *run = flows::RunWallFlow(*request, links, *view); },
         [this, run] {
             frame_ = run->frame;
             markRowInFlight(-1);
