@@ -3,7 +3,7 @@
 # a demo directory whose list files name them. The simulators stop when the tool exits.
 # Usage: scripts/demo.sh BUILD_DIR [TOOL-OPTIONS]   (scripts/run.sh --demo calls it)
 set -euo pipefail
-build="${1:?usage: demo.sh BUILD_DIR [TOOL-OPTIONS]}"
+build="$(cd "${1:?usage: demo.sh BUILD_DIR [TOOL-OPTIONS]}" && pwd)"
 shift
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 sim="$build/tools/display-sim/dravik-display-sim"
