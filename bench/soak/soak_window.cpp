@@ -4,8 +4,12 @@
 // process so that only the tool's resources are counted. Every 50 flows the page is closed
 // and built again. Prints open file descriptors, threads and resident memory after the
 // warm-up (flow 100) and at the end, per transport, and fails when they grew past the bounds.
+// Every 250 flows (from flow 120) an "IP Scan" of the two LAN displays, or an ID "Search" on the
+// line, runs to its end; ten flows later another one is started and the window closed under it.
 //
 //   bench_soak --sim PATH [--flows N] [--seed S] [--transport lan|serial|both]
+#include "app/limited_scan.h"
+#include "discovery/backends.h"
 #include "pages/control/control_page.h"
 #include "targets/local_address.h"
 #include "transport/feedback.h"
@@ -82,7 +86,7 @@ void Press(QWidget* root, int id) {
 
 // Control ids of the page.
 constexpr int kAdd = 1005, kModel = 1003, kAddress = 1008, kId = 1135, kLan = 1136, kRs232 = 1137,
-              kPortName = 1128, kOpen = 1126;
+              kPortName = 1128, kOpen = 1126, kIpScan = 1155, kIdSearch = 1187;
 // The buttons a flow presses, in turn: On, Off, VGA, HDMI 1, Menu, Input.
 constexpr int kFlows[] = {1026, 1027, 1028, 1029, 1015, 1016};
 
@@ -121,19 +125,36 @@ struct Soak {
         }
         Press(page.get(), kAdd);
     }
+    bool busy() const { return page->flowRunning() || page->scanRunning(); }
+    void waitIdle() {
+        QElapsedTimer t;
+        t.start();
+        while (busy() && t.elapsed() < 60000) QTest::qWait(2);
+        QCoreApplication::processEvents();
+    }
+    // The LAN scan or the ID search of the line. closeEarly: the window is closed while it runs.
+    void discover(bool closeEarly) {
+        Press(page.get(), serial ? kIdSearch : kIpScan);
+        ++discoveries;
+        if (closeEarly) {
+            QTest::qWait(300);
+            build();
+            return;
+        }
+        waitIdle();
+    }
+    int discoveries = 0;
     // One flow: a button press to every row, then the events it left behind. Every 25th flow
     // the window is closed while the flow is still on its first row, and built again.
     void flow(int n) {
+        if (n % 250 == 120 || n % 250 == 130) discover(n % 250 == 130);
         Press(page.get(), kFlows[n % std::size(kFlows)]);
         if (n % 25 == 24) {
             QTest::qWait(100);
             build();
             return;
         }
-        QElapsedTimer t;
-        t.start();
-        while (page->flowRunning() && t.elapsed() < 30000) QTest::qWait(2);
-        QCoreApplication::processEvents();
+        waitIdle();
     }
 };
 
@@ -193,6 +214,16 @@ int main(int argc, char** argv) {
     soak.env.localAddress = soak.lookup.get();
     const QString line = soak.linePath;
     soak.env.portLister = [line] { return QStringList{line}; };
+    // The scan probes the two LAN displays only (127.0.64.10-11; every other host of the
+    // subnet is passed over unprobed), with short waits, so a scan takes about two seconds.
+    soak.env.scanBackends = [] {
+        return app::LimitScan(discovery::SystemScanBackends(), app::ParseScanRange("127.0.64.10-127.0.64.11"));
+    };
+    soak.env.scanOptions.probeSpacing = std::chrono::milliseconds(2);
+    soak.env.scanOptions.echoTimeout = std::chrono::milliseconds(1000);
+    soak.env.scanOptions.connectTimeout = std::chrono::milliseconds(1000);
+    soak.env.scanOptions.identityTimeout = std::chrono::milliseconds(1500);
+    soak.env.scanOptions.finishDelay = std::chrono::milliseconds(1000);
 
     // Bounds after warm-up: one descriptor and two threads more at most, and 10 % memory
     // (at least 4 MiB, the allocator's own slack on a small heap).
@@ -222,9 +253,10 @@ int main(int argc, char** argv) {
         soak.page.reset();
         const bool grew = end.fds > warm.fds + kFdSlack || end.threads > warm.threads + kThreadSlack ||
                           end.rssKb > std::max(warm.rssKb * 11 / 10, warm.rssKb + 4096);
-        std::printf("%-7s %7d %6d %6d %8ld   %6d %6d %8ld   %s (%.0f s)\n", qPrintable(side), flows, warm.fds,
-                    warm.threads, warm.rssKb, end.fds, end.threads, end.rssKb, grew ? "GREW" : "ok",
-                    clock.elapsed() / 1000.0);
+        std::printf("%-7s %7d %6d %6d %8ld   %6d %6d %8ld   %s (%.0f s, %d %s)\n", qPrintable(side), flows,
+                    warm.fds, warm.threads, warm.rssKb, end.fds, end.threads, end.rssKb, grew ? "GREW" : "ok",
+                    clock.elapsed() / 1000.0, soak.discoveries, soak.serial ? "searches" : "scans");
+        soak.discoveries = 0;
         std::fflush(stdout);
         ok = ok && !grew;
     }
