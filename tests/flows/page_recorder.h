@@ -39,7 +39,10 @@ public:
     void frameSealed(int, const protocol::Frame& frame) override {
         if (show) tx = frame.TxText();
     }
-    void rxCleared(bool) override { rxHistory.push_back(rx = ""); }
+    void rxCleared(bool) override {
+        ++rxClears;
+        rxHistory.push_back(rx = "");
+    }
     void rxShown(std::span<const protocol::Byte> reply, RxEcho echo, bool always) override {
         replyBuffer.assign(reply.begin(), reply.end());
         if (!always && !show) return;
@@ -85,6 +88,7 @@ public:
     std::string messageLine;
     std::vector<std::string> events;  // C controls read, >i row started, <i outcome row done
     int refusals = 0;
+    int rxClears = 0;
     int beeps = 0;
     int decodes = 0;
     int focuses = 0;
