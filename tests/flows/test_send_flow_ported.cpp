@@ -206,6 +206,43 @@ TEST(SendFlowsPorted, PauseAfterEachRs232Row) {
     EXPECT_EQ(gap(ButtonFlowId::Cms), none);
 }
 
+// A row's result reaches the page when its exchange is over, before the pause that follows
+// it: the row shown in flight during the pause is not the one already done.
+TEST(SendFlowsPorted, ARowsResultGoesOutBeforeThePauseAfterIt) {
+    struct Timed final : PageRecorder {
+        Timed(transport::VirtualClock& c) : PageRecorder(2), clock(c) {}
+        void rowFinished(const RowResult& r, int index) override {
+            PageRecorder::rowFinished(r, index);
+            finishedAt.push_back(clock.now());
+        }
+        transport::VirtualClock& clock;
+        std::vector<transport::Millis> finishedAt;
+    };
+    for (const bool wall : {false, true}) {
+        SCOPED_TRACE(wall ? "wall settings" : "On");
+        Links links(2);
+        Timed page(links.clock);
+        if (wall) {
+            WallRequest req;
+            req.command = WallCommand::Settings;
+            req.targets = Rows({kTakes, kTakes}, false);
+            req.lan = false;
+            req.clock = &links.clock;
+            RunWallFlow(req, {&links.lan, &links.serial}, page);
+        } else {
+            ControlRequest req;
+            req.flow = &transport::FlowOf(ButtonFlowId::On);
+            req.targets = Rows({kTakes, kTakes}, false);
+            req.lan = false;
+            req.clock = &links.clock;
+            RunControlFlow(req, {&links.lan, &links.serial}, page);
+        }
+        ASSERT_EQ(links.serial.sent().size(), 2u);
+        ASSERT_EQ(page.finishedAt.size(), 2u);
+        EXPECT_LE(page.finishedAt[0] + transport::Millis{300}, links.serial.sent()[1].at);
+    }
+}
+
 // The wall's mode and settings go to every row whatever is selected; its power to the
 // selected row only. Power leaves the TX box alone.
 TEST(SendFlowsPorted, WallCommandsAddressRowsByTheirRule) {
