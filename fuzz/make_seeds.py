@@ -60,6 +60,14 @@ replies += [reply(0x2F, [32, 0]), reply(0x0F, [0x04, 0xB0]), reply(0x31, [50, 0]
 for i, r in enumerate(replies):
     put("fuzz_replies", bytes([(i * 7) % 64]) + r)
 
+# The flows' reply rule reads the bytes alone: the replies above, the four acknowledge
+# statuses, a reply with bytes after its frame, a bad checksum and a request echoed back.
+acks = [reply(0x18, [s]) for s in (0, 1, 3, 4)]
+bad = bytearray(reply(0x2F, [32, 0]))
+bad[-1] ^= 0xFF
+for r in replies + acks + [acks[0] + b"\xDE\xAD", bytes(bad), request(0x18, [2])]:
+    put("fuzz_link_reply", r)
+
 ident = [(reply(0xA2, b"LM"), reply(0xA1, b"LM-55")), (reply(0xA2, b"KA-55 "), b""),
          (reply(0xA2, b"JSV-Q"), reply(0xA1, b"ORVANTE JSV-4301Q")), (reply(0xA2, b"ORV"), reply(0x18, [3])),
          (bytes([0x21, 1, 0, 0, 4, 1, 0xA2, 3, 0]), b""), (b"\x21\x01", b"")]

@@ -98,14 +98,21 @@ private:
         };
         const int selected = req_.selected;
         if (selected < 0 || selected >= count()) {
+            // Each row's result goes out as soon as its exchange is over, not when the next
+            // row starts: the row in flight shown meanwhile is the one that runs.
             for (int i = 0; i < count(); ++i) {
                 if (i > 0 && obs_.stopRequested()) break;
-                if (!prepare(i)) continue;
+                if (!prepare(i)) {
+                    flush();
+                    continue;
+                }
                 if (req_.lan) {
                     lanSend(i);
+                    flush();
                     continue;
                 }
                 if (!serialSend(i)) break;
+                flush();
                 pause(flow_.serialPause);
             }
             return;
@@ -199,6 +206,7 @@ private:
         for (int i = 0; i < count(); ++i) {
             if (i > 0 && obs_.stopRequested()) break;
             if (!one(i, true)) break;
+            flush();
         }
     }
 

@@ -79,14 +79,18 @@ private:
             }
             return;
         }
+        // Each row's result goes out as soon as its exchange is over, not when the next row
+        // starts: the row in flight shown meanwhile is the one that runs.
         for (int i = 0; i < count(); ++i) {
             if (i > 0 && obs_.stopRequested()) break;
             prepare(i);
             if (req_.lan) {
                 sendLan(i);
+                flush();
                 continue;
             }
             if (!sendSerial(i)) break;
+            flush();
             (req_.clock ? *req_.clock : transport::RealClock()).wait(rules::kSerialRowPause);
         }
     }
