@@ -97,6 +97,9 @@ public:
     virtual void frameSent(const std::string& /*where*/, std::span<const protocol::Byte> /*frame*/) {}
     // Called only for a reply of at least one byte.
     virtual void replyReceived(const std::string& /*where*/, std::span<const protocol::Byte> /*reply*/) {}
+    // Bytes thrown away before a frame went out (a late answer or an overlong reply's tail on
+    // the RS-232 line): never taken as a reply, but an integrator debugging a wall must see them.
+    virtual void replyDiscarded(const std::string& /*where*/, std::span<const protocol::Byte> /*bytes*/) {}
 };
 
 class Link {

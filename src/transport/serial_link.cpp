@@ -46,8 +46,9 @@ ExchangeResult SerialLink::exchange(std::span<const protocol::Byte> frame, const
         // One look (with its wait when nothing is there yet), then whatever is still
         // waiting: a reply over the read limit leaves its tail behind, and no earlier answer
         // may pass for the reply to this frame.
-        readOnce(rule.drainWait, 1 << 20);
+        const protocol::Bytes stale = readOnce(rule.drainWait, 1 << 20);
         port_.purgeInput();
+        if (!stale.empty() && observer()) observer()->replyDiscarded(where(), stale);
     }
     clock_.wait(rule.preWrite);
     if (observer()) observer()->frameSent(where(), frame);

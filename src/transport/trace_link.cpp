@@ -39,6 +39,10 @@ void TraceLinkObserver::frameSent(const std::string& where, std::span<const prot
     TraceFrame(channel_, Direction::Tx, QString::fromStdString(where), frame, QStringLiteral("sent"));
 }
 
+void TraceLinkObserver::replyDiscarded(const std::string& where, std::span<const protocol::Byte> bytes) {
+    TraceFrame(channel_, Direction::Rx, QString::fromStdString(where), bytes, QStringLiteral("discarded"));
+}
+
 void TraceLinkObserver::replyReceived(const std::string& where, std::span<const protocol::Byte> reply) {
     TraceFrame(channel_, Direction::Rx, QString::fromStdString(where), reply, QStringLiteral("received"));
 }

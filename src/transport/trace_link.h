@@ -14,6 +14,7 @@ public:
     void linkOpened(const std::string& where, const LinkStatus& status) override;
     void frameSent(const std::string& where, std::span<const protocol::Byte> frame) override;
     void replyReceived(const std::string& where, std::span<const protocol::Byte> reply) override;
+    void replyDiscarded(const std::string& where, std::span<const protocol::Byte> bytes) override;
 
 private:
     TraceChannel channel_;

@@ -32,6 +32,13 @@ ReplyRule LineRule(Millis pause = 150ms, Millis retry = 0ms) {
     return rule;
 }
 
+// What the line's observer heard, per exchange.
+struct HeardBytes final : LinkObserver {
+    std::size_t received = 0, discarded = 0;
+    void replyReceived(const std::string&, std::span<const protocol::Byte> reply) override { received += reply.size(); }
+    void replyDiscarded(const std::string&, std::span<const protocol::Byte> bytes) override { discarded += bytes.size(); }
+};
+
 TEST(SerialLink, OneExchangePerSimulatorFault) {
     auto line = StartSerialLine({Config("KA-55", 1), Config("KA-55", 2, sim::Fault::NeverAnswer),
                                  Config("KA-55", 3, sim::Fault::WrongHeader), Config("KA-55", 4, sim::Fault::ShortReply),
@@ -41,6 +48,8 @@ TEST(SerialLink, OneExchangePerSimulatorFault) {
     SerialPort port;
     ASSERT_EQ(port.open(Path(*line)), OpenResult::Opened);
     SerialLink link(port);
+    HeardBytes heard;
+    link.setObserver(&heard);
     ASSERT_TRUE(link.open("").ok());
     struct Case {
         int id;
@@ -63,10 +72,15 @@ TEST(SerialLink, OneExchangePerSimulatorFault) {
         {10, LineRule(), 0, -1, -1},
         {8, LineRule(), 0, -1, -1},  // later than pause + look (last: it lands afterwards)
     };
-    for (const Case& c : cases) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
         SCOPED_TRACE(c.id);
+        heard = {};
         const Frame frame = QueryFor(c.id);
         const ExchangeResult r = link.exchange(frame.bytes(), c.rule);
+        EXPECT_EQ(heard.received, r.reply.size());
+        // Only the drain after the long reply finds bytes of an earlier answer.
+        EXPECT_EQ(heard.discarded > 0, i == 7) << heard.discarded;
         EXPECT_TRUE(r.status.ok()) << r.status.systemText;
         EXPECT_TRUE(r.written);
         if (c.size == 0) {
