@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTabBar>
+#include <QTimer>
 
 namespace dravik::app {
 
@@ -16,6 +17,7 @@ MainDialog::MainDialog(const pages::PageEnvironment& env, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::MainDialog>()),
+      env_(env),
       icon_(QStringLiteral(":/icons/dravik.png")) {
     ui_->setupUi(this);
     setSizeGripEnabled(true);
@@ -24,13 +26,11 @@ MainDialog::MainDialog(const pages::PageEnvironment& env, QWidget* parent)
     connect(ui_->exitButton, &QPushButton::clicked, this, &QDialog::reject);
 
     // The pages are children of the dialog, not of the tab control: they are laid over
-    // the tab control's client area and switched by hand, as the tool always did.
-    controlPage_ = new pages::ControlPage(env, this);
+    // the tab control's client area and switched by hand, as the tool always did. The
+    // wall page follows on first use (videoWallPage()).
+    controlPage_ = new pages::ControlPage(env_, this);
     controlPage_->setProperty("controlId", 130);
     controlPage_->hide();
-    wallPage_ = new pages::VideoWallPage(env, this);
-    wallPage_->setProperty("controlId", 131);
-    wallPage_->hide();
     placePages();
 
     connect(ui_->tabControl, &QTabWidget::currentChanged, this, &MainDialog::selectPage);
@@ -38,7 +38,53 @@ MainDialog::MainDialog(const pages::PageEnvironment& env, QWidget* parent)
     selectPage(0);
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+    // Tearing the tab control down must not select (and so build) a page.
+    disconnect(ui_->tabControl, nullptr, this, nullptr);
+}
+
+pages::VideoWallPage* MainDialog::videoWallPage() {
+    if (wallPage_ == nullptr) {
+        wallPage_ = new pages::VideoWallPage(env_, this);
+        wallPage_->setProperty("controlId", 131);
+        wallPage_->hide();
+        wallPage_->setGeometry(pageRect());
+        wallPage_->raise();
+        if (wallSetUp_) wallSetUp_(*wallPage_);
+    }
+    return wallPage_;
+}
+
+void MainDialog::setWallPageSetUp(std::function<void(pages::VideoWallPage&)> setUp) {
+    wallSetUp_ = std::move(setUp);
+    if (wallPage_ != nullptr && wallSetUp_) wallSetUp_(*wallPage_);
+}
+
+void MainDialog::showStartupPorts(const QStringList& ports) {
+    env_.portsLater = false;
+    env_.startupPorts = ports;
+    controlPage_->comPort().ShowPorts(ports);
+    if (wallPage_ != nullptr) wallPage_->comPort().ShowPorts(ports);
+}
+
+void MainDialog::whenFirstPainted(std::function<void()> work) {
+    if (firstPaintPassed_) {
+        work();
+        return;
+    }
+    firstPaintWork_.push_back(std::move(work));
+}
+
+void MainDialog::runFirstPaintWork() {
+    if (firstPaintPassed_) return;
+    firstPaintPassed_ = true;
+    // Work may add work; each piece runs once, in order.
+    for (std::size_t i = 0; i < firstPaintWork_.size(); ++i) {
+        auto work = std::move(firstPaintWork_[i]);
+        work();
+    }
+    firstPaintWork_.clear();
+}
 
 QTabWidget* MainDialog::tabControl() const { return ui_->tabControl; }
 
@@ -51,15 +97,17 @@ QRect MainDialog::pageRect() const {
 void MainDialog::placePages() {
     const QRect r = pageRect();
     controlPage_->setGeometry(r);
-    wallPage_->setGeometry(r);
     controlPage_->raise();
-    wallPage_->raise();
+    if (wallPage_ != nullptr) {
+        wallPage_->setGeometry(r);
+        wallPage_->raise();
+    }
 }
 
 void MainDialog::selectPage(int index) {
     controlPage_->hide();
-    wallPage_->hide();
-    QWidget* page = index == 1 ? static_cast<QWidget*>(wallPage_) : controlPage_;
+    if (wallPage_ != nullptr) wallPage_->hide();
+    QWidget* page = index == 1 ? static_cast<QWidget*>(videoWallPage()) : controlPage_;
     page->show();
     page->setFocus();
 }
@@ -68,9 +116,16 @@ void MainDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The tab bar's real height is known once the style has polished it.
     placePages();
+    if (!firstPaintPassed_ && !firstPaintQueued_)
+        QTimer::singleShot(kFirstPaintFallbackMs, this, &MainDialog::runFirstPaintWork);
 }
 
 void MainDialog::paintEvent(QPaintEvent* event) {
+    if (!firstPaintQueued_) {
+        // Queued: it runs once this paint (and the rest of the frame) is done.
+        firstPaintQueued_ = true;
+        QMetaObject::invokeMethod(this, &MainDialog::runFirstPaintWork, Qt::QueuedConnection);
+    }
     if (isMinimized()) {
         QPainter p(this);
         const int side = style()->pixelMetric(QStyle::PM_LargeIconSize);
