@@ -1,4 +1,5 @@
 #include "app/main_dialog.h"
+#include "app/lazy_icon.h"
 
 #include "pages/control/control_page.h"
 #include "pages/wall/video_wall_page.h"
@@ -11,6 +12,10 @@
 #include <QTabBar>
 #include <QTimer>
 
+// The resources live in a static library: nothing would pull their object file into the
+// program without this reference, and the icon would be silently missing.
+static void InitResources() { Q_INIT_RESOURCE(resources); }
+
 namespace dravik::app {
 
 MainDialog::MainDialog(const pages::PageEnvironment& env, QWidget* parent)
@@ -18,7 +23,7 @@ MainDialog::MainDialog(const pages::PageEnvironment& env, QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::MainDialog>()),
       env_(env),
-      icon_(QStringLiteral(":/icons/dravik.png")) {
+      icon_((InitResources(), LazyFileIcon(QStringLiteral(":/icons/dravik.png")))) {
     ui_->setupUi(this);
     setSizeGripEnabled(true);
     setWindowIcon(icon_);

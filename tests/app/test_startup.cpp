@@ -1,5 +1,6 @@
 // What start-up leaves for later: the "Tilvane" page (built on first use), the COM port boxes
 // (filled after the first paint) and the work that waits for the first paint.
+#include "app/lazy_icon.h"
 #include "app/main_dialog.h"
 #include "pages/control/control_page.h"
 #include "pages/wall/video_wall_page.h"
@@ -7,6 +8,8 @@
 #include "targets/local_address.h"
 
 #include <QComboBox>
+#include <QImage>
+#include <QPainter>
 #include <QTabBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -160,6 +163,37 @@ TEST_F(StartupTest, PortBoxesFilledLaterShowTheSharedPortsOnBothPages) {
         EXPECT_EQ(Entries(dialog.videoWallPage()), c.shown);
         // The pages never searched themselves: the ports came from the one search outside.
         EXPECT_EQ(listerCalls_, 0);
+    }
+}
+
+TEST(LazyFileIcon, ReadsAsTheFileWouldAndIsNullOnlyForAMissingFile) {
+    struct Case {
+        const char* file;
+        bool null;
+    };
+    const Case cases[] = {{":/icons/dravik.png", false}, {":/icons/no-such-icon.png", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QIcon lazy = LazyFileIcon(QString::fromLatin1(c.file));
+        const QIcon eager(QString::fromLatin1(c.file));
+        EXPECT_EQ(lazy.isNull(), c.null);
+        // The icon is there (its resource is linked in), not an empty one.
+        EXPECT_EQ(eager.pixmap(QSize(64, 64)).isNull(), c.null);
+        EXPECT_EQ(lazy.availableSizes(), eager.availableSizes());
+        for (const QSize size : {QSize(16, 16), QSize(64, 64), QSize(128, 128)}) {
+            EXPECT_EQ(lazy.actualSize(size), eager.actualSize(size)) << size.width();
+            EXPECT_EQ(lazy.pixmap(size).toImage(), eager.pixmap(size).toImage()) << size.width();
+        }
+        // Painted (the minimised dialog draws it so): the same pixels.
+        QImage a(48, 48, QImage::Format_ARGB32_Premultiplied), b = a;
+        a.fill(Qt::transparent);
+        b.fill(Qt::transparent);
+        QPainter pa(&a), pb(&b);
+        lazy.paint(&pa, QRect(0, 0, 48, 48));
+        eager.paint(&pb, QRect(0, 0, 48, 48));
+        pa.end();
+        pb.end();
+        EXPECT_EQ(a, b);
     }
 }
 
