@@ -83,12 +83,10 @@ void MainDialog::whenFirstPainted(std::function<void()> work) {
 void MainDialog::runFirstPaintWork() {
     if (firstPaintPassed_) return;
     firstPaintPassed_ = true;
-    // Work may add work; each piece runs once, in order.
-    for (std::size_t i = 0; i < firstPaintWork_.size(); ++i) {
-        auto work = std::move(firstPaintWork_[i]);
-        work();
-    }
+    // Each piece runs once, in order; work given meanwhile runs at once.
+    const std::vector<std::function<void()>> work = std::move(firstPaintWork_);
     firstPaintWork_.clear();
+    for (const auto& piece : work) piece();
 }
 
 QTabWidget* MainDialog::tabControl() const { return ui_->tabControl; }

@@ -113,7 +113,7 @@ TEST_F(StartupTest, FirstPaintWorkRunsOnceAfterThePaintInOrder) {
     dialog.whenFirstPainted([&] { ran.push_back({1, counter.paints}); });
     dialog.whenFirstPainted([&] {
         ran.push_back({2, counter.paints});
-        // Work added by work still runs, after what was there.
+        // Work given while the work runs runs at once.
         dialog.whenFirstPainted([&] { ran.push_back({3, counter.paints}); });
     });
     QTest::qWait(20);
