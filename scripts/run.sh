@@ -48,7 +48,19 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 cmake -S "$root" -B "$build" -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE="$build_type" \
   "${launcher[@]}" -DDRAVIK_BUILD_TESTS=OFF -DDRAVIK_BUILD_BENCH=OFF
-cmake --build "$build" -j "$(nproc)" --target dravik-command-tool dravik-display-sim dravikctl
+# One build at a time in a build folder (the demo builds dravikctl in the background).
+mkdir -p "$build"
+lock="$build/.run-build.lock"
+if [ "$demo" -eq 1 ] && [ ! -x "$build/tools/dravikctl/dravikctl" ]; then
+  # The demo window needs only the tool and the simulated display; dravikctl follows in the
+  # background at low priority while the window is open.
+  flock "$lock" cmake --build "$build" -j "$(nproc)" --target dravik-command-tool dravik-display-sim
+  echo "dravikctl is being built in the background (log: $build/dravikctl-build.log)."
+  nohup flock "$lock" nice -n 19 cmake --build "$build" -j "$(nproc)" --target dravikctl \
+    >"$build/dravikctl-build.log" 2>&1 </dev/null &
+else
+  flock "$lock" cmake --build "$build" -j "$(nproc)" --target dravik-command-tool dravik-display-sim dravikctl
+fi
 if [ "$first" -eq 1 ]; then
   echo "Build done. From now on scripts/run.sh starts the tool in seconds."
 fi

@@ -1,9 +1,11 @@
 // Preloaded into a Qt program by the start-up bench: at the first paint event of any widget
-// it writes "PAINTED <VmHWM in KiB>" to the file descriptor in DRAVIK_STARTUP_FD and ends
-// the process at once. The program itself is not changed.
+// it writes "PAINTED <VmHWM in KiB> <width> <height>" (the size of that widget's window) to
+// the file descriptor in DRAVIK_STARTUP_FD and ends the process at once. The program itself
+// is not changed.
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,12 +31,15 @@ long PeakResidentKb() {
 
 class FirstPaint final : public QObject {
 public:
-    bool eventFilter(QObject*, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::Paint) return false;
+        const long kb = PeakResidentKb();
+        QSize size;
+        if (auto* widget = qobject_cast<QWidget*>(watched)) size = widget->window()->size();
         const char* fdText = std::getenv("DRAVIK_STARTUP_FD");
         const int fd = fdText ? std::atoi(fdText) : 1;
-        char out[64];
-        const int n = std::snprintf(out, sizeof out, "PAINTED %ld\n", PeakResidentKb());
+        char out[96];
+        const int n = std::snprintf(out, sizeof out, "PAINTED %ld %d %d\n", kb, size.width(), size.height());
         if (n > 0) (void)!::write(fd, out, static_cast<size_t>(n));
         ::_exit(0);
     }

@@ -142,10 +142,12 @@ int ToolApp::Run(int argc, char** argv) {
         };
     }
 
-    // One search of the serial ports for both pages.
-    env.startupPorts = transport::ComPortController::FindPorts(
+    // One search of the serial ports for both pages, right after the window's first paint:
+    // enumerating and trying the serial devices takes longer than building the window.
+    env.portsLater = true;
+    const transport::ComPortController::PortLister lister =
         env.portLister ? transport::ComPortController::PortLister(env.portLister)
-                       : transport::ComPortController::PortLister(&transport::SerialPort::SystemPortNames));
+                       : transport::ComPortController::PortLister(&transport::SerialPort::SystemPortNames);
 
     MainDialog dialog(env);
     feedback.setParentWidget(&dialog);
@@ -153,20 +155,32 @@ int ToolApp::Run(int argc, char** argv) {
 
     const bool serial = cl.interface == StartInterface::Serial ||
                         (cl.interface == StartInterface::Remembered && saved.lan && !*saved.lan);
-    if (serial) {
-        ClickRadio(dialog.controlPage(), "rs232Radio");
-        ClickRadio(dialog.videoWallPage(), "serialRadio");
-    }
-    for (QWidget* page : {static_cast<QWidget*>(dialog.controlPage()), static_cast<QWidget*>(dialog.videoWallPage())})
+    bool portsShown = false;
+    auto selectStartPort = [&](QWidget* page) {
         SelectPort(page->findChild<QComboBox*>(QStringLiteral("portCombo")), port, !cl.port.isEmpty());
+    };
+    if (serial) ClickRadio(dialog.controlPage(), "rs232Radio");
+    // The "Tilvane" page is built when its tab is first shown; it starts as it always did.
+    dialog.setWallPageSetUp([&](pages::VideoWallPage& wall) {
+        if (serial) ClickRadio(&wall, "serialRadio");
+        if (portsShown) selectStartPort(&wall);
+    });
+    dialog.whenFirstPainted([&] {
+        dialog.showStartupPorts(transport::ComPortController::FindPorts(lister));
+        portsShown = true;
+        selectStartPort(dialog.controlPage());
+        if (dialog.videoWallPageBuilt()) selectStartPort(dialog.videoWallPage());
+    });
 
     dialog.exec();
 
     ToolSettings now;
     if (auto* lan = dialog.controlPage()->findChild<QRadioButton*>(QStringLiteral("lanRadio"))) now.lan = lan->isChecked();
     if (auto* combo = dialog.controlPage()->findChild<QComboBox*>(QStringLiteral("portCombo"));
-        combo && combo->currentText() != QLatin1String("0"))
+        combo && portsShown && combo->currentText() != QLatin1String("0"))
         now.port = combo->currentText();
+    else if (!portsShown)
+        now.port = port;  // closed before the ports were shown: keep what it started with
     now.folder = QDir::currentPath();
     now.geometry = dialog.saveGeometry();
     SaveToolSettings(*settings, now);

@@ -25,6 +25,10 @@ struct PageEnvironment {
     // the serial devices are enumerated and tried once, not once per page); none: each page
     // searches itself.
     std::optional<QStringList> startupPorts;
+    // Set: the page neither searches nor shows ports when it is built; the application fills
+    // its port box itself right after the window's first paint (the search takes longer
+    // than building the window).
+    bool portsLater = false;
     // What "IP Scan" probes the subnet with; asked at a page's first scan. The application
     // hands in the system's sockets; without it a scan only reports " SCAN ERROR ! ", so a
     // page built elsewhere can never send a probe. Tests inject fakes.

@@ -1,6 +1,7 @@
 #include "targets/local_address.h"
 
 #include <QHostAddress>
+#include <QNetworkInterface>
 #include <gtest/gtest.h>
 
 namespace dravik::targets {
@@ -38,6 +39,27 @@ TEST(LocalAddressTest, SystemLookupGivesAnIPv4AddressOrNothing) {
     if (found) {
         EXPECT_EQ(QHostAddress(*found).protocol(), QAbstractSocket::IPv4Protocol) << found->toStdString();
     }
+}
+
+// The lookup reads the interfaces itself; it must pick what Qt's own interface list gives
+// first: an interface that is up and not loopback, in the system's order, its first IPv4.
+TEST(LocalAddressTest, SystemLookupAgreesWithQtsInterfaceList) {
+    std::optional<QString> expected;
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& iface : interfaces) {
+        if (expected) break;
+        if (!iface.flags().testFlag(QNetworkInterface::IsUp) || iface.flags().testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
+            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol && !entry.ip().isLoopback()) {
+                expected = entry.ip().toString();
+                break;
+            }
+        }
+    }
+    if (!expected && !interfaces.isEmpty()) expected = QStringLiteral("127.0.0.1");
+    SystemAddressLookup lookup;
+    EXPECT_EQ(lookup.firstIPv4(), expected);
 }
 
 }  // namespace

@@ -117,7 +117,9 @@ ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
     headerB_ = 1;
     headerC_ = false;
     LoadList();
-    if (env_.startupPorts) {
+    if (env_.portsLater) {
+        // Filled by the application after the first paint.
+    } else if (env_.startupPorts) {
         comPort_->ShowPorts(*env_.startupPorts);
     } else {
         comPort_->SearchPorts();

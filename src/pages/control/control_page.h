@@ -61,6 +61,9 @@ public:
     // The row whose exchange runs now; -1 when none.
     int rowInFlight() const { return rowInFlight_; }
 
+    // The "COM Port Settings" box.
+    transport::ComPortController& comPort() { return *comPort_; }
+
     // The stored values (levels, locks, readings, video parameters).
     const protocol::PageValues& values() const { return values_; }
 

@@ -110,7 +110,9 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
     LoadList();
 
     // 8: the COM ports; the port starts closed.
-    if (env_.startupPorts) {
+    if (env_.portsLater) {
+        // Filled by the application after the first paint.
+    } else if (env_.startupPorts) {
         com_.ShowPorts(*env_.startupPorts);
     } else {
         com_.SearchPorts();
