@@ -407,7 +407,9 @@ int RunDry(const Prepared& p, std::ostream& out) {
         inputs.pos = t.pos;
         for (LabelledSelection& ls : FramesFor(*p.entry, t.model, inputs)) {
             // Setting the gains sends the set frame alone.
-            if (p.entry->action == Action::Gains && inputs.gainsGiven && ls.label == "request") continue;
+            const bool gainSet = p.entry->action == Action::Gains && inputs.gainsGiven;
+            if (gainSet && ls.label == "request") continue;
+            if (gainSet) ls.label.clear();
             std::string text;
             if (ls.selection.ok()) {
                 Address(*p.entry, ls.selection.frame, t.id);

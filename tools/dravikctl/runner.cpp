@@ -150,11 +150,6 @@ bool WaitsForAcknowledge(const RunRequest& req, bool lan) {
 
 // A reply nobody waits for does not decide the outcome: the wall commands (which read
 // nothing over RS-232 and do not look at the LAN reply) and --no-wait sends.
-bool ReplyAwaited(const RunRequest& req) {
-    if (req.subcommand == Subcommand::Query || req.subcommand == Subcommand::Identity) return true;
-    if (req.noWait) return false;
-    return !(req.entry && req.entry->wallAddressing());
-}
 
 bool IsReplyOutcome(Outcome o) {
     switch (o) {
@@ -206,6 +201,16 @@ std::optional<flows::WallCommand> WallCommandOf(const RunRequest& req) {
                                                                                  : flows::WallCommand::SetGains;
         default: return std::nullopt;
     }
+}
+
+// A reply nobody waits for does not decide the outcome: the wall commands (which read
+// nothing over RS-232 and do not look at the LAN reply) and --no-wait sends. The gain read
+// waits for its answer.
+bool ReplyAwaited(const RunRequest& req) {
+    if (req.subcommand == Subcommand::Query || req.subcommand == Subcommand::Identity) return true;
+    if (req.noWait) return false;
+    if (WallCommandOf(req) == flows::WallCommand::GetGains) return true;
+    return !(req.entry && req.entry->wallAddressing());
 }
 
 // The identity read over an RS-232 line: the first query, and after a family tag the second
