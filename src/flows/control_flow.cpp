@@ -136,7 +136,7 @@ private:
 
     void fixed() {
         if (flow_.readsControls) obs_.readControls(run_.values);
-        const Frame fixedFrame = flow_.fixed();
+        const Frame fixedFrame = req_.fixedFrame ? *req_.fixedFrame : flow_.fixed();
         walk([&](int) {
             run_.frame = fixedFrame;
             return true;
@@ -170,7 +170,9 @@ private:
             obs_.message(kSelectOneMonitor);
             return;
         }
-        protocol::Selection query = protocol::BuildStatusQuery(flow_.statusKind, model(i));
+        protocol::Selection query = flow_.statusKind == kStatusVideoParams
+                                        ? protocol::BuildVideoParamsQuery(model(i))
+                                        : protocol::BuildStatusQuery(flow_.statusKind, model(i));
         if (!query.ok()) {
             result(i).outcome = Outcome::RefusedForModel;
             if (query.outcome == protocol::Outcome::Refused) obs_.refused(model(i));

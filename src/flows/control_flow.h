@@ -17,6 +17,7 @@
 #include "transport/link.h"
 #include "transport/waiter.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -61,6 +62,10 @@ public:
     virtual bool stopRequested() { return false; }
 };
 
+// A status-query flow of this kind asks for the video parameters (the query that precedes a
+// brightness change), which no button of the page sends alone; dravikctl's "video" query.
+inline constexpr int kStatusVideoParams = 100;
+
 struct ControlRequest {
     const transport::ButtonFlow* flow = nullptr;
     std::vector<targets::Target> targets;  // in list order
@@ -70,6 +75,8 @@ struct ControlRequest {
     protocol::Frame frame;                 // the page's frame buffer at the start
     // dravikctl: a LAN send reads the display's acknowledge as an RS-232 send does.
     bool awaitLanAcknowledge = false;
+    // A fixed-frame flow sends this frame instead of the button's (dravikctl's raw frames).
+    std::optional<protocol::Frame> fixedFrame;
     // What the pauses between rows wait on; none: the real clock. Tests pass a virtual one.
     transport::Clock* clock = nullptr;
 };

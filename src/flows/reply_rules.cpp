@@ -40,6 +40,12 @@ ReplyRule SerialReadThenSetSet() {
 }
 ReplyRule SerialWall() { return Rule(Millis{0}, Millis{0}, kSerialReadLimit, Millis{0}, Millis{0}, false); }
 
+ReplyRule LanGainRead() { return Rule(Millis{0}, kLanReceiveTimeout, kLanReplyLimit); }
+ReplyRule LanGainSet() { return Rule(Millis{0}, Millis{0}, kLanReplyLimit); }
+ReplyRule SerialGainRead() { return Serial(Rule(Millis{1000}, kSerialReadRetry, kSerialReadLimit, Millis{500})); }
+ReplyRule SerialGainSet() { return SerialWall(); }
+ReplyRule SerialIdentity() { return Serial(Rule(Millis{500}, kSerialReadRetry, kSerialReadLimit, Millis{200})); }
+
 Outcome ClassifyReply(std::span<const Byte> reply) {
     if (reply.empty()) return Outcome::NoReply;
     if (reply[0] != protocol::kReplyHeader) return Outcome::WrongHeader;

@@ -47,6 +47,19 @@ ReplyRule SerialReadThenSetSet();
 // Wall page, RS-232: one write; no drain, wait or read.
 ReplyRule SerialWall();
 
+// Wall page, colour gains. LAN: the request and one receive right after it; the set frame
+// alone, nothing read. RS-232: drain (the wall commands' acknowledges wait unread in the
+// input queue and must not pass for the gain answer), write, read after 1000 ms and once
+// more 500 ms later; the set frame as a wall write.
+ReplyRule LanGainRead();
+ReplyRule LanGainSet();
+ReplyRule SerialGainRead();
+ReplyRule SerialGainSet();
+
+// The identity queries on an RS-232 line (the Control page's ID search): drain, write,
+// read after 500 ms and once more 200 ms later.
+ReplyRule SerialIdentity();
+
 // What the reply bytes are: no reply, a reply frame (Replied), its acknowledge status
 // (Nack, Nav), or a fault of the frame (wrong header, short, bad checksum). Bytes past the
 // frame's own length (a reply longer than announced) are ignored.

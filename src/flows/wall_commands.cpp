@@ -43,6 +43,8 @@ public:
                     /*clearTx=*/true, /*allRows=*/true);
                 break;
             case WallCommand::LocationTest: locationTest(); break;
+            case WallCommand::GetGains: getGains(); break;
+            case WallCommand::SetGains: setGains(); break;
         }
         flush();
         return std::move(run_);
@@ -185,6 +187,119 @@ private:
         }
         obs_.focusList();
     }
+
+    // The selected row, or what the page says when there is none (nothing sent either way).
+    int gainRow(const char* noSelection) {
+        if (count() == 0) {
+            obs_.beep();
+            return -1;
+        }
+        const int i = req_.selected;
+        if (i < 0 || i >= count()) {
+            obs_.message(noSelection);
+            return -1;
+        }
+        return i;
+    }
+
+    // A reply that is no gain reply leaves the gains as they are.
+    void takeGainReply(RowResult& r, const protocol::Bytes& reply) {
+        std::optional<std::array<int, 3>> gains;
+        int red = 0, green = 0, blue = 0;
+        if (protocol::DecodeGainReply(reply, red, green, blue)) gains = std::array<int, 3>{red, green, blue};
+        r.value.gains = gains;
+        if (r.outcome == Outcome::Replied && !gains) r.outcome = Outcome::ShortReply;
+        obs_.gainReplyTaken(reply, gains);
+    }
+
+    // "Get data": over LAN the connection first, then the request and one receive; over RS-232
+    // the request on the line (drained first) and its two reads. RS-232 never marks LINK.
+    void getGains() {
+        obs_.clearTx();
+        const int i = gainRow(req_.lan ? kSelectOnlyOneDisplay : kSelectOneDisplay);
+        if (i < 0) return;
+        RowResult& r = result(i);
+        if (req_.lan) {
+            obs_.status(StatusText::Connecting);
+            if (!openLan(i)) {
+                obs_.status(StatusText::None);
+                links_.lan->close();
+                return;
+            }
+            run_.frame = protocol::BuildGainRequest();
+            obs_.status(StatusText::Sending);
+            seal(i);
+            const transport::ExchangeResult ex = links_.lan->exchange(run_.frame.bytes(), rules::LanGainRead());
+            r.reply = ex.reply;
+            r.systemText = ex.status.systemText;
+            r.outcome = ex.reply.empty() && !ex.status.ok() ? rules::OutcomeOf(ex.status.error)
+                                                           : rules::ClassifyReply(ex.reply);
+            obs_.linkMarked(i, true);
+            obs_.status(StatusText::None);
+            takeGainReply(r, ex.reply);
+            links_.lan->close();
+            return;
+        }
+        run_.frame = protocol::BuildGainRequest();
+        seal(i);
+        if (!links_.serial || !links_.serial->open(std::string()).ok()) {
+            r.outcome = Outcome::PortClosed;
+            obs_.message("COM Port Closed ");
+            return;
+        }
+        obs_.status(StatusText::Sending);
+        const transport::ExchangeResult ex = links_.serial->exchange(run_.frame.bytes(), rules::SerialGainRead());
+        r.systemText = ex.status.systemText;
+        if (ex.reply.empty()) {
+            r.outcome = ex.status.ok() ? Outcome::NoReply : rules::OutcomeOf(ex.status.error);
+            obs_.message(" no receive Data from ID: " + target(i).id + " Monitor");
+            return;
+        }
+        r.reply = ex.reply;
+        r.outcome = rules::ClassifyReply(ex.reply);
+        obs_.status(StatusText::None);
+        takeGainReply(r, ex.reply);
+    }
+
+    // "Update": the gains (as the page holds them now) in the form the row's model needs; one
+    // write, nothing read back.
+    void setGains() {
+        const int i = gainRow(kSelectOnlyOneDisplay);
+        if (i < 0) return;
+        std::array<int, 3> gains = req_.gains;
+        obs_.readGains(gains);
+        run_.frame = protocol::BuildGainSet(gains[0], gains[1], gains[2], target(i).model);
+        RowResult& r = result(i);
+        if (req_.lan) {
+            seal(i);
+            obs_.status(StatusText::Connecting);
+            if (openLan(i)) {
+                obs_.sendingGains();
+                const transport::ExchangeResult ex = links_.lan->exchange(run_.frame.bytes(), rules::LanGainSet());
+                r.outcome = ex.status.ok() ? Outcome::Sent : rules::OutcomeOf(ex.status.error);
+                r.systemText = ex.status.systemText;
+                obs_.linkMarked(i, true);
+            }
+            links_.lan->close();
+            obs_.status(StatusText::None);
+        } else {
+            obs_.status(StatusText::Connecting);
+            seal(i);
+            if (links_.serial && links_.serial->open(std::string()).ok()) {
+                const transport::ExchangeResult ex = links_.serial->exchange(run_.frame.bytes(), rules::SerialGainSet());
+                r.outcome = ex.status.ok() ? Outcome::Sent : rules::OutcomeOf(ex.status.error);
+                r.systemText = ex.status.systemText;
+                obs_.status(StatusText::None);
+            } else {
+                r.outcome = Outcome::PortClosed;
+                obs_.message("COM Port Closed ");
+            }
+        }
+        obs_.focusList();
+    }
+
+    static constexpr const char* kSelectOnlyOneDisplay = " Please select only one display!";
+    static constexpr const char* kSelectOneDisplay = " Please select one display!";
 
     const WallRequest& req_;
     ControlLinks links_;

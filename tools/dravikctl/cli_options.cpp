@@ -17,13 +17,14 @@ enum SubMask : unsigned {
     kQuery = 1u << 2,
     kRaw = 1u << 3,
     kIdentity = 1u << 4,
-    kTargets = kSend | kQuery | kRaw | kIdentity,
+    kWall = 1u << 5,
+    kTargets = kSend | kQuery | kRaw | kIdentity | kWall,
     kAll = kFrame | kTargets,
 };
 
 enum class Opt {
     Help, Verbose, Json, Format, NoWait, DryRun, SkipInvalid, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
-    Level, KeyLock, IrLock, Matrix, Enable, FrameComp, Rgb,
+    Level, KeyLock, IrLock, Matrix, Enable, FrameComp, Rgb, At,
 };
 
 struct OptionDef {
@@ -40,7 +41,7 @@ constexpr OptionDef kOptions[] = {
     {Opt::Json, "json", 0, false, kTargets},
     {Opt::Format, "format", 0, true, kTargets},
     {Opt::NoWait, "no-wait", 0, false, kSend | kRaw},
-    {Opt::DryRun, "dry-run", 'n', false, kSend},
+    {Opt::DryRun, "dry-run", 'n', false, kSend | kWall},
     {Opt::SkipInvalid, "skip-invalid", 0, false, kTargets},
     {Opt::Parallel, "parallel", 0, true, kTargets},
     {Opt::Ip, "ip", 0, true, kTargets},
@@ -49,15 +50,16 @@ constexpr OptionDef kOptions[] = {
     {Opt::Mode, "mode", 0, true, kTargets},
     {Opt::Device, "device", 0, true, kTargets},
     {Opt::Model, "model", 0, true, kAll},
-    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery | kIdentity},
-    {Opt::Pos, "pos", 0, true, kFrame | kSend},
+    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery | kIdentity | kWall},
+    {Opt::Pos, "pos", 0, true, kFrame | kSend | kWall},
     {Opt::Level, "level", 0, true, kFrame | kSend},
     {Opt::KeyLock, "key-lock", 0, true, kFrame | kSend},
     {Opt::IrLock, "ir-lock", 0, true, kFrame | kSend},
-    {Opt::Matrix, "matrix", 0, true, kFrame | kSend},
-    {Opt::Enable, "enable", 0, true, kFrame | kSend},
-    {Opt::FrameComp, "frame-comp", 0, true, kFrame | kSend},
-    {Opt::Rgb, "rgb", 0, true, kFrame | kSend},
+    {Opt::Matrix, "matrix", 0, true, kFrame | kSend | kWall},
+    {Opt::Enable, "enable", 0, true, kFrame | kSend | kWall},
+    {Opt::FrameComp, "frame-comp", 0, true, kFrame | kSend | kWall},
+    {Opt::Rgb, "rgb", 0, true, kFrame | kSend | kWall},
+    {Opt::At, "at", 0, true, kWall},
 };
 
 constexpr int kMaxParallel = 256;
@@ -69,6 +71,7 @@ unsigned MaskOf(Subcommand s) {
         case Subcommand::Query: return kQuery;
         case Subcommand::Raw: return kRaw;
         case Subcommand::Identity: return kIdentity;
+        case Subcommand::Wall: return kWall;
         case Subcommand::None: break;
     }
     return 0;
@@ -80,6 +83,7 @@ std::optional<Subcommand> SubcommandFromName(std::string_view name) {
     if (name == "query") return Subcommand::Query;
     if (name == "raw") return Subcommand::Raw;
     if (name == "identity") return Subcommand::Identity;
+    if (name == "wall") return Subcommand::Wall;
     return std::nullopt;
 }
 
@@ -351,6 +355,12 @@ private:
                 opts_.matrix = m;
                 return true;
             }
+            case Opt::At: {
+                int at = 0;
+                if (!ParseInt(value, 1, 25, at)) return error(name + " wants a wall position from 1 to 25, not " + Quote(value));
+                opts_.at = at;
+                return true;
+            }
             case Opt::Rgb: {
                 const auto parts = Split(value, ',');
                 std::array<int, 3> g{};
@@ -410,6 +420,7 @@ const char* SubcommandName(Subcommand subcommand) {
         case Subcommand::Query: return "query";
         case Subcommand::Raw: return "raw";
         case Subcommand::Identity: return "identity";
+        case Subcommand::Wall: return "wall";
         case Subcommand::None: break;
     }
     return "dravikctl";
@@ -424,7 +435,9 @@ std::string MainUsage() {
            "  send COMMAND   send COMMAND to displays over the LAN or an RS-232 line\n"
            "  query WHAT     read temperature, hours, backlight, video or gains\n"
            "  raw FRAME      append the checksum to a hex frame and send it as it is\n"
-           "  identity       read the model name each LAN display reports\n"
+           "  identity       read the model name each display reports (LAN or RS-232)\n"
+           "  wall ACTION    set a video wall up: matrix and positions, wall on and off,\n"
+           "                 power, location test, colour gains\n"
            "\n"
            "Run 'dravikctl SUBCOMMAND --help' for the options of each.\n"
            "\n"
@@ -554,11 +567,44 @@ std::string SubcommandUsage(Subcommand subcommand) {
         case Subcommand::Identity:
             return std::string(
                        "Usage: dravikctl identity DISPLAYS [OUTPUT]\n"
-                       "Asks each LAN display for its model name with the identity queries of the\n"
-                       "subnet scan (A2 01, then A1 00 after a family tag), at its monitor ID (--id,\n"
-                       "default 1), and prints the model it reports. --model is not needed.\n"
-                       "Example: dravikctl identity --ip 192.0.2.10 --id 3 --format json\n\n") +
+                       "Asks each display for its model name with the identity queries (A2 01, then\n"
+                       "A1 00 after a family tag), at its monitor ID (--id, default 1), and prints the\n"
+                       "model it reports: over the LAN as the subnet scan asks, on an RS-232 line with\n"
+                       "the serial ID search's waits (500 ms, then 200 ms more). --model is not needed.\n"
+                       "Examples: dravikctl identity --ip 192.0.2.10 --id 3 --format json\n"
+                       "          dravikctl identity --serial /dev/ttyUSB0 --id 1 --serial /dev/ttyUSB0 --id 2\n\n") +
                    kTargetHelp;
+        case Subcommand::Wall:
+            return std::string(
+                       "Usage: dravikctl wall ACTION DISPLAYS [VALUES] [OUTPUT]\n"
+                       "Runs the video wall page's commands on the displays of a wall, given by a\n"
+                       "tiling file (--list MO_Tiling.log or MO_TilingR.log: matrix, frame\n"
+                       "compensation and each display's position) or by options (--matrix, and --pos\n"
+                       "after each --ip or --serial). The frames, exchanges and waits are the wall\n"
+                       "page's (addressed with its rule: an ID outside 1..25 goes out as 1).\n"
+                       "\n"
+                       "Actions:\n"
+                       "  settings    the wall settings to every display: enable, frame compensation,\n"
+                       "              its position and the matrix (--matrix CxR, --pos, --enable,\n"
+                       "              --frame-comp)\n"
+                       "  on, off     wall mode on or off\n"
+                       "  power-on, power-off\n"
+                       "              power, as the wall page sends it (off is 18 01 for every model)\n"
+                       "  locate      location test: the display brings up its menu; --at P picks the\n"
+                       "              display at position P\n"
+                       "  gains       read the red, green and blue gains; with --rgb R,G,B set them\n"
+                       "              (--model picks the set frame's form)\n"
+                       "\n"
+                       "  -n, --dry-run  print each display's frames as they would go out, send nothing\n"
+                       "  --at P         locate: only the display at wall position P (1..25)\n"
+                       "\n"
+                       "Examples:\n"
+                       "  dravikctl wall settings --list MO_Tiling.log\n"
+                       "  dravikctl wall settings --matrix 2x1 --model KA-55Q --ip 192.0.2.11 --pos 1 \\\n"
+                       "      --ip 192.0.2.12 --pos 2 --dry-run\n"
+                       "  dravikctl wall locate --list MO_Tiling.log --at 2\n"
+                       "  dravikctl wall gains --serial /dev/ttyUSB0 --id 3 --rgb 255,0,128 --model KA-55\n\n") +
+                   kTargetHelp + "\n" + kLevelHelp;
         case Subcommand::None: break;
     }
     return MainUsage();

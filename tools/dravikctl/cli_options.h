@@ -12,7 +12,7 @@
 
 namespace dravik::ctl {
 
-enum class Subcommand { None, Frame, Send, Query, Raw, Identity };
+enum class Subcommand { None, Frame, Send, Query, Raw, Identity, Wall };
 
 // One display named on the command line.
 struct TargetOption {
@@ -51,13 +51,14 @@ struct Options {
     std::optional<bool> wallEnable;
     std::optional<bool> frameComp;
     std::optional<std::array<int, 3>> rgb;
+    std::optional<int> at;  // wall locate: only the display at this position
 
     Format format = Format::Text;
     bool formatGiven = false;
     bool verbose = false;
     bool version = false;
     bool noWait = false;       // send, raw: do not read the acknowledge
-    bool dryRun = false;       // send: print each display's frames, send nothing
+    bool dryRun = false;       // send, wall: print each display's frames, send nothing
     bool skipInvalid = false;  // list files: leave bad rows out instead of stopping
     int parallel = 0;  // 0: sequential, as the window does it
 };

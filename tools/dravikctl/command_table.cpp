@@ -3,7 +3,6 @@
 #include "protocol/models.h"
 #include "protocol/status.h"
 #include "protocol/wall.h"
-#include "transport/exchange_context.h"
 
 #include <algorithm>
 
@@ -18,6 +17,9 @@ using transport::FlowKind;
 
 Frame WallOn() { return protocol::BuildWallMode(true); }
 Frame WallOff() { return protocol::BuildWallMode(false); }
+Frame WallPowerOn() { return protocol::BuildWallPower(true); }
+Frame WallPowerOff() { return protocol::BuildWallPower(false); }
+Frame LocationTest() { return protocol::BuildLocationTest(); }
 
 CommandEntry Entry(std::string_view name, Action action, std::string_view summary) {
     CommandEntry s;
@@ -98,6 +100,30 @@ const std::vector<CommandEntry>& Table() {
     return table;
 }
 
+// The wall page's own commands that "send" does not offer (its "on" and "off" are the
+// Control page's buttons).
+const std::vector<CommandEntry>& WallOnlyTable() {
+    static const std::vector<CommandEntry> table = [] {
+        std::vector<CommandEntry> t;
+        CommandEntry on = Entry("wall-power-on", Action::WallPower, "power on, as the wall page sends it");
+        on.fixed = &WallPowerOn;
+        t.push_back(on);
+        CommandEntry off = Entry("wall-power-off", Action::WallPower, "power off (18 01 whatever the model)");
+        off.fixed = &WallPowerOff;
+        t.push_back(off);
+        CommandEntry locate = Entry("locate", Action::Locate, "location test: the menu key to the display");
+        locate.fixed = &LocationTest;
+        t.push_back(locate);
+        return t;
+    }();
+    return table;
+}
+
+const CommandEntry* FindIn(const std::vector<CommandEntry>& t, std::string_view name) {
+    const auto it = std::find_if(t.begin(), t.end(), [&](const CommandEntry& s) { return s.name == name; });
+    return it == t.end() ? nullptr : &*it;
+}
+
 protocol::Selection Built(Frame frame) { return {protocol::Outcome::Frame, std::move(frame)}; }
 
 }  // namespace
@@ -114,6 +140,17 @@ const CommandEntry* FindQuery(std::string_view name) {
     if (name == "backlight") return FindCommand("backlight-query");
     if (std::find(kQueryNames.begin(), kQueryNames.end(), name) == kQueryNames.end()) return nullptr;
     return FindCommand(name);
+}
+
+const CommandEntry* FindWallAction(std::string_view name) {
+    if (name == "on") return FindCommand("wall-on");
+    if (name == "off") return FindCommand("wall-off");
+    if (name == "settings") return FindCommand("wall-settings");
+    if (name == "gains") return FindCommand("gains");
+    if (name == "power-on") return FindIn(WallOnlyTable(), "wall-power-on");
+    if (name == "power-off") return FindIn(WallOnlyTable(), "wall-power-off");
+    if (name == "locate") return FindIn(WallOnlyTable(), "locate");
+    return nullptr;
 }
 
 bool IsKnownModel(std::string_view model) {
@@ -134,6 +171,8 @@ protocol::Selection SelectFor(const CommandEntry& entry, const QString& model, F
     switch (entry.action) {
         case Action::Fixed:
         case Action::WallMode:
+        case Action::WallPower:
+        case Action::Locate:
             return Built(entry.fixed());
         case Action::PowerOff:
         case Action::ByModel:
@@ -178,9 +217,9 @@ std::vector<LabelledSelection> FramesFor(const CommandEntry& entry, const QStrin
 
 void Address(const CommandEntry& entry, protocol::Frame& frame, const QString& idText) {
     if (entry.wallAddressing()) {
-        transport::AddressAndSealWall(frame, idText);
+        protocol::AddressAndSealWall(frame, idText.toStdString());
     } else {
-        transport::AddressAndSeal(frame, idText);
+        protocol::AddressAndSeal(frame, idText.toStdString());
     }
 }
 

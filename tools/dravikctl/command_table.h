@@ -27,6 +27,8 @@ enum class Action {
     WallMode,      // wall on / off: every target, wall senders
     WallSettings,  // rebuilt per target from its position and model, wall senders
     Gains,         // colour gains: request ("query") or set ("send" with --rgb)
+    WallPower,     // the wall page's power on / off ("wall power-on"): every target
+    Locate,        // the location test ("wall locate"): the menu key to each target
 };
 
 // Which status query a StatusQuery command builds.
@@ -56,10 +58,14 @@ struct CommandEntry {
     std::string_view summary;
 
     bool wallAddressing() const {
-        return action == Action::WallMode || action == Action::WallSettings || action == Action::Gains;
+        return action == Action::WallMode || action == Action::WallSettings || action == Action::Gains ||
+               action == Action::WallPower || action == Action::Locate;
     }
     // False for the commands whose frame never depends on the model.
-    bool needsModel() const { return action != Action::Fixed && action != Action::WallMode; }
+    bool needsModel() const {
+        return action != Action::Fixed && action != Action::WallMode && action != Action::WallPower &&
+               action != Action::Locate;
+    }
 };
 
 std::span<const CommandEntry> AllCommands();
@@ -68,6 +74,12 @@ const CommandEntry* FindCommand(std::string_view name);
 // The names "query" takes: temperature, hours, backlight, video, gains.
 const CommandEntry* FindQuery(std::string_view name);
 inline constexpr std::array<std::string_view, 5> kQueryNames{"temperature", "hours", "backlight", "video", "gains"};
+
+// "dravikctl wall ACTION": on, off, settings, power-on, power-off, locate, gains; nullptr for
+// any other name.
+const CommandEntry* FindWallAction(std::string_view name);
+inline constexpr std::array<std::string_view, 7> kWallActionNames{"on",       "off",       "settings", "power-on",
+                                                                  "power-off", "locate", "gains"};
 
 // True for a model name the tool lists anywhere (model groups and the wall page's lists).
 bool IsKnownModel(std::string_view model);

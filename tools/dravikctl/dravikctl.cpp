@@ -2,7 +2,7 @@
 
 #include "dravikctl/cli_options.h"
 #include "dravikctl/command_table.h"
-#include "dravikctl/console_context.h"
+#include "dravikctl/target_result.h"
 #include "dravikctl/runner.h"
 
 #ifndef DRAVIKCTL_VERSION
@@ -114,6 +114,8 @@ public:
             run.style.command = o_.subcommand == Subcommand::Query ? o_.operands[0] : std::string(p_.entry->name);
             run.entry = p_.entry;
             if (!checkValues()) return false;
+            // The wall's gains without --rgb are read back and shown.
+            if (o_.subcommand == Subcommand::Wall && p_.entry->action == Action::Gains && !o_.rgb) run.style.query = true;
         }
         if (o_.model && !IsKnownModel(*o_.model)) return fail("unknown model " + Quote(*o_.model));
         for (const TargetOption& t : o_.targets)
@@ -138,6 +140,13 @@ private:
 
     bool findCommand(const std::string& name) {
         const char* sub = SubcommandName(o_.subcommand);
+        if (o_.subcommand == Subcommand::Wall) {
+            p_.entry = FindWallAction(name);
+            if (!p_.entry)
+                return fail("unknown wall action " + Quote(name) +
+                            " (settings, on, off, power-on, power-off, locate or gains)");
+            return true;
+        }
         if (o_.subcommand == Subcommand::Query) {
             p_.entry = FindQuery(name);
             if (!p_.entry) return fail("unknown query " + Quote(name) + " (temperature, hours, backlight, video or gains)");
@@ -165,8 +174,11 @@ private:
         if (o_.level && s.level == LevelKind::None) return fail("--level does not apply to '" + name + "'");
         if ((o_.keyLock || o_.irLock) && s.lock == LockKind::None)
             return fail("--key-lock and --ir-lock apply to key-lock and ir-lock, not '" + name + "'");
-        if ((o_.matrix || o_.wallEnable || o_.frameComp || anyPos) && !wall)
+        // A wall names each display's position whatever it is told to do (locate --at picks by it).
+        const bool wallSub = o_.subcommand == Subcommand::Wall;
+        if ((o_.matrix || o_.wallEnable || o_.frameComp || (anyPos && !wallSub)) && !wall)
             return fail("--matrix, --pos, --enable and --frame-comp apply to wall-settings, not '" + name + "'");
+        if (o_.at && s.action != Action::Locate) return fail("--at applies to 'wall locate', not '" + name + "'");
         if (o_.rgb && s.action != Action::Gains) return fail("--rgb applies to gains, not '" + name + "'");
         if (send) {
             if (s.level != LevelKind::None && !o_.level) return fail("'" + name + "' needs --level");
@@ -231,6 +243,7 @@ private:
             case Subcommand::Raw:
             case Subcommand::Identity: return false;
             case Subcommand::Query: return p_.entry->action != Action::Gains;
+            case Subcommand::Wall: return p_.entry->action == Action::Gains ? o_.rgb.has_value() : p_.entry->needsModel();
             default: return p_.entry->needsModel();
         }
     }
@@ -266,9 +279,11 @@ private:
             if (!loadList(list.path, serialList)) return false;
         if (o_.listDevice && !serialList) return fail("--device names the line of an RS-232 list file; there is none");
         if (o_.listMode && o_.lists.empty()) return fail("--mode applies to list files; there is none");
-        if (o_.subcommand == Subcommand::Identity) {
-            for (const Target& t : targets)
-                if (t.serial) return fail("'identity' reads LAN displays; " + Quote(t.where.toStdString()) + " is an RS-232 line");
+        if (o_.at) {
+            // The location test of one grid cell: the display whose position it is.
+            const QString at = QString::number(*o_.at);
+            std::erase_if(targets, [&](const Target& t) { return t.pos.trimmed() != at; });
+            if (targets.empty()) return fail("--at " + std::to_string(*o_.at) + ": no display has that wall position");
         }
         if (targets.empty()) {
             if (!p_.run.skipped.empty()) return fail("no valid displays: every list row was skipped");
@@ -361,7 +376,7 @@ int RunFrame(const Prepared& p, std::ostream& out) {
         switch (ls.selection.outcome) {
             case protocol::Outcome::Frame:
                 Address(*p.entry, ls.selection.frame, p.id);
-                text = TrimEnd(transport::HexSpaced(ls.selection.frame.bytes()));
+                text = TrimEnd(QString::fromStdString(protocol::HexSpaced(ls.selection.frame.bytes())));
                 break;
             case protocol::Outcome::Refused:
                 text = TrimLineEnd(transport::texts::Refusal(p.model));
@@ -391,10 +406,14 @@ int RunDry(const Prepared& p, std::ostream& out) {
         FrameInputs inputs = p.run.inputs;
         inputs.pos = t.pos;
         for (LabelledSelection& ls : FramesFor(*p.entry, t.model, inputs)) {
+            // Setting the gains sends the set frame alone.
+            const bool gainSet = p.entry->action == Action::Gains && inputs.gainsGiven;
+            if (gainSet && ls.label == "request") continue;
+            if (gainSet) ls.label.clear();
             std::string text;
             if (ls.selection.ok()) {
                 Address(*p.entry, ls.selection.frame, t.id);
-                text = TrimEnd(transport::HexSpaced(ls.selection.frame.bytes())).toStdString();
+                text = TrimEnd(QString::fromStdString(protocol::HexSpaced(ls.selection.frame.bytes()))).toStdString();
             } else if (ls.selection.outcome == protocol::Outcome::Refused) {
                 text = TrimLineEnd(transport::texts::Refusal(t.model)).toStdString();
                 status = kExitFailed;

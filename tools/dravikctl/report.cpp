@@ -16,7 +16,7 @@ namespace {
 
 constexpr protocol::Byte kGainReply = 0x37;
 
-QString Hex(const protocol::Bytes& bytes) { return TrimEnd(transport::HexSpaced(bytes)); }
+QString Hex(const protocol::Bytes& bytes) { return TrimEnd(QString::fromStdString(protocol::HexSpaced(bytes))); }
 
 QStringList Frames(const TargetResult& r, ExchangeEvent::Kind kind) {
     QStringList out;

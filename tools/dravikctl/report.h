@@ -4,7 +4,7 @@
 // docs/dravikctl-json.md; kJsonVersion changes when a key changes meaning or goes away.
 #pragma once
 
-#include "dravikctl/console_context.h"
+#include "dravikctl/target_result.h"
 
 #include <QJsonObject>
 

@@ -3,13 +3,16 @@
 #include "discovery/probe.h"
 #include "discovery/stop_signal.h"
 #include "discovery/tcp_identity.h"
-#include "flows/wall_flow.h"
+#include "flows/control_flow.h"
+#include "flows/reply_rules.h"
+#include "flows/wall_commands.h"
+#include "protocol/identity.h"
 #include "transport/command_flows.h"
-#include "transport/pump_wait.h"
+#include "transport/lan_link.h"
+#include "transport/serial_link.h"
+#include "transport/serial_port.h"
 #include "transport/texts.h"
-#include "transport/lan.h"
-#include "transport/send_flow.h"
-#include "transport/serial.h"
+#include "transport/trace_link.h"
 
 #include <QThread>
 
@@ -26,7 +29,7 @@ namespace dravik::ctl {
 
 namespace {
 
-using transport::ExchangeContext;
+using flows::Outcome;
 
 // Collects each display's result; prints results in the order of the displays, each as
 // soon as every display before it has finished (formats that need the whole run print at
@@ -50,11 +53,11 @@ public:
         }
     }
 
-    std::vector<flows::Outcome> outcomes() const {
+    std::vector<Outcome> outcomes() const {
         std::lock_guard lock(mutex_);
-        std::vector<flows::Outcome> v;
+        std::vector<Outcome> v;
         for (std::size_t i = 0; i < results_.size(); ++i)
-            v.push_back(done_[i] ? results_[i].row.outcome : flows::Outcome::PortClosed);
+            v.push_back(done_[i] ? results_[i].row.outcome : Outcome::PortClosed);
         return v;
     }
 
@@ -73,11 +76,61 @@ private:
     std::size_t next_ = 0;
 };
 
-// The displays one context serves: one LAN display, or the displays of one RS-232 line.
-// In a parallel run the displays of one address are one unit, run one after the other.
+// The displays one worker serves in order: one LAN display (its address, when the same
+// display is named twice), or the displays of one RS-232 line.
 struct Unit {
     bool serial = false;
     std::vector<std::size_t> indices;
+};
+
+// What one display's flow showed, recorded into its result: the frames as they were sealed
+// (the TX echo) and the replies as the link took them, in order; the LINK mark; the boxes
+// the window would have shown, which become lines on standard error.
+class DisplayRecorder final : public flows::WallObserver, public transport::LinkObserver {
+public:
+    // `next`: the link's own observer (the trace), which sees everything as before.
+    DisplayRecorder(TargetResult& result, Console& console, transport::LinkObserver* next)
+        : r_(result), console_(console), next_(next) {}
+
+    void linkOpened(const std::string& where, const transport::LinkStatus& status) override {
+        if (next_) next_->linkOpened(where, status);
+    }
+    void frameSent(const std::string& where, std::span<const protocol::Byte> frame) override {
+        if (next_) next_->frameSent(where, frame);
+    }
+    void frameSealed(int, const protocol::Frame& frame) override {
+        r_.exchange.push_back({ExchangeEvent::Kind::Tx, frame.bytes()});
+    }
+    void replyReceived(const std::string& where, std::span<const protocol::Byte> reply) override {
+        if (next_) next_->replyReceived(where, reply);
+        r_.exchange.push_back({ExchangeEvent::Kind::Rx, protocol::Bytes(reply.begin(), reply.end())});
+    }
+    void linkMarked(int, bool up) override { r_.link = up ? QStringLiteral("Y") : QStringLiteral("N"); }
+    void message(const std::string& text) override { say(QString::fromStdString(text)); }
+    void refused(const std::string& model) override {
+        const QString text = transport::texts::Refusal(QString::fromStdString(model));
+        r_.refusal = TrimLineEnd(text);
+        say(text);
+    }
+
+private:
+    void say(const QString& text) {
+        const QString line = TrimLineEnd(text);
+        r_.messages << line;
+        // Several displays may speak at once in a parallel run: say whose message it is.
+        console_.error((r_.target.label() + QStringLiteral(": ") + line).toStdString());
+    }
+
+    TargetResult& r_;
+    Console& console_;
+    transport::LinkObserver* next_;
+};
+
+// The links of one unit: a LAN link per display (made here, one connection per exchange),
+// or the unit's open RS-232 line.
+struct UnitLinks {
+    transport::Link* lan = nullptr;
+    transport::Link* serial = nullptr;
 };
 
 bool WaitsForAcknowledge(const RunRequest& req, bool lan) {
@@ -95,352 +148,272 @@ bool WaitsForAcknowledge(const RunRequest& req, bool lan) {
     }
 }
 
-// The LAN sender of a send that reads the display's acknowledge, as the RS-232 sender
-// does: address, echo, connect, write, one bounded receive, close. LINK "Y"/"N" as the
-// page's sender sets it.
-void SendLanAcknowledged(ExchangeContext& ctx, int row) {
-    ctx.setRxText(QString());
-    if (!ctx.lanMode() || row < 0 || row >= ctx.rowCount()) return;
-    // A refused model left no frame: nothing goes out.
-    if (ctx.frameBuffer().empty()) return;
-    transport::AddressAndSeal(ctx.frameBuffer(), ctx.cellText(row, transport::kColId));
-    transport::EchoTx(ctx);
-    transport::LanLink link;
-    if (!link.connectTo(ctx.cellText(row, transport::kColAddress))) {
-        ctx.setCellText(row, transport::kColLink, QStringLiteral("N"));
-        return;
-    }
-    if (link.send(ctx.frameBuffer())) {
-        link.receive(ctx.replyBuffer());
-    } else {
-        ctx.replyBuffer().clear();
-    }
-    ctx.setCellText(row, transport::kColLink, QStringLiteral("Y"));
-    link.close();
-}
+// A reply nobody waits for does not decide the outcome: the wall commands (which read
+// nothing over RS-232 and do not look at the LAN reply) and --no-wait sends.
 
-// The wall page's "Get data" for one row: the gain request exchange of the wall flows,
-// decoded into the row's gains.
-void QueryGainsLan(ExchangeContext& ctx, int row) {
-    if (!ctx.lanMode() || row < 0 || row >= ctx.rowCount()) return;
-    transport::LanLink link;
-    if (!link.connectTo(ctx.cellText(row, transport::kColAddress))) {
-        ctx.setCellText(row, transport::kColLink, QStringLiteral("N"));
-        return;
-    }
-    transport::AddressAndSealWall(ctx.frameBuffer(), ctx.cellText(row, transport::kColId));
-    transport::EchoTx(ctx);
-    flows::ExchangeGainRequestLan(link, ctx.frameBuffer(), ctx.replyBuffer());
-    ctx.setCellText(row, transport::kColLink, QStringLiteral("Y"));
-    ctx.decodeReply(ctx.cellText(row, transport::kColModel));
-    link.close();
-}
-
-bool QueryGainsSerial(ExchangeContext& ctx, int row) {
-    if (ctx.lanMode() || row < 0 || row >= ctx.rowCount()) return false;
-    transport::AddressAndSealWall(ctx.frameBuffer(), ctx.cellText(row, transport::kColId));
-    transport::EchoTx(ctx);
-    transport::SerialPort& port = ctx.serialPort();
-    if (!port.isOpen()) {
-        ctx.feedback().message(transport::texts::kPortClosed);
-        return false;
-    }
-    QByteArray received;
-    if (flows::ExchangeGainRequestSerial(port, ctx.frameBuffer(), received, &transport::PumpWait) <= 0) {
-        ctx.feedback().message(transport::texts::NoReceiveData(ctx.cellText(row, transport::kColAddress)));
-        return true;
-    }
-    ctx.replyBuffer().assign(received.constData(), received.size());
-    ctx.decodeReply(ctx.cellText(row, transport::kColModel));
-    return true;
-}
-
-class FlowRunner {
-public:
-    FlowRunner(const RunRequest& req, ConsoleContext& ctx, FrameInputs& inputs)
-        : req_(req), ctx_(ctx), inputs_(inputs) {}
-
-    void run() {
-        using transport::FlowOptions;
-        FlowOptions options;
-        const CommandEntry* entry = req_.entry;
-        const bool query = req_.subcommand == Subcommand::Query;
-        const bool acknowledged = WaitsForAcknowledge(req_, ctx_.lanMode());
-        const auto lanSender = [acknowledged](ExchangeContext& c, int row) {
-            if (acknowledged) {
-                SendLanAcknowledged(c, row);
-            } else {
-                transport::SendLan(c, row);
-            }
-        };
-
-        if (query && entry->action == Action::Gains) {
-            options.lanSend = wrapLan(&QueryGainsLan);
-            options.serialSend = wrapSerial([](ExchangeContext& c, int row) {
-                QueryGainsSerial(c, row);
-                return c.serialPort().isOpen();
-            });
-            transport::SendByModel(ctx_, selector(true), options);
-            return;
-        }
-        if (query) {
-            options.lanSend = wrapLan([](ExchangeContext& c, int row) { transport::QueryLan(c, row); });
-            // A display that does not answer is that display's failure; only a closed port
-            // ends the walk.
-            options.serialSend = wrapSerial([](ExchangeContext& c, int row) {
-                transport::QuerySerial(c, row);
-                return c.serialPort().isOpen();
-            });
-            transport::SendByModel(ctx_, selector(true), options);
-            return;
-        }
-        if (!entry) {  // raw: the frame as given, every display
-            ctx_.frameBuffer() = req_.raw;
-            options.lanSend = wrapLan(lanSender);
-            options.serialSend = wrapSerial(&transport::SendSerial);
-            transport::SendToTargets(ctx_, options);
-            return;
-        }
-        if (entry->action == Action::StatusQuery) return;  // refused before anything runs: "query" asks
-        if (entry->flow && acknowledged) {
-            // The page's flow for one LAN display, with the acknowledge read.
-            options.lanSend = wrapLan(lanSender);
-            switch (entry->flow->kind) {
-                case transport::FlowKind::Fixed:
-                    ctx_.frameBuffer() = entry->fixed();
-                    transport::SendToTargets(ctx_, options);
-                    return;
-                case transport::FlowKind::PowerOff:
-                    transport::SendRebuilt(ctx_, rebuild(), options);
-                    return;
-                default:
-                    transport::SendByModel(ctx_, selector(false), options);
-                    return;
-            }
-        }
-        if (entry->flow) {
-            // A Control-page button: the page's own flow, with each display's result recorded.
-            transport::RunButtonFlow(ctx_, *entry->flow, inputs_.values, buttonHooks());
-            return;
-        }
-        switch (entry->action) {
-            case Action::WallMode:
-            case Action::WallSettings:
-            case Action::Gains: {
-                // The wall page's senders, every row whatever is selected.
-                transport::FlowOptions wall = flows::WallFlowOptions(/*clearTx=*/true, /*ignoreSelection=*/true);
-                wall.lanSend = wrapLan(wall.lanSend);
-                wall.serialSend = wrapSerial(wall.serialSend);
-                if (entry->action == Action::WallMode) {
-                    ctx_.frameBuffer() = entry->fixed();
-                    transport::SendToTargets(ctx_, wall);
-                } else {
-                    transport::SendRebuilt(ctx_, rebuild(), wall);
-                }
-                return;
-            }
-            case Action::Fixed:
-            case Action::PowerOff:
-            case Action::ByModel:
-            case Action::Brightness:
-            case Action::StatusQuery:
-                return;  // the Control page's buttons, run above
-        }
-    }
-
-private:
-    transport::ButtonFlowHooks buttonHooks() {
-        transport::ButtonFlowHooks hooks;
-        hooks.lookedUp = [this](int row, transport::FrameLookup lookup, protocol::Outcome outcome,
-                                const QString& model) {
-            if (row < 0 || row >= ctx_.rowCount()) return;
-            if (lookup == transport::FrameLookup::Set) ctx_.result(row).setAsked = true;
-            // The flow shows the refusal itself.
-            ctx_.noteOutcome(row, outcome, model);
-        };
-        hooks.rowStarting = [this](int row) {
-            // Each display starts from the command line's values, whatever the one before
-            // it read back (the displays of an RS-232 line share one context).
-            inputs_.values = req_.inputs.values;
-            ctx_.beginRow(row);
-        };
-        hooks.rowSent = [this](int row) {
-            ctx_.markSent(row);
-            ctx_.finishRow(row);
-        };
-        hooks.rowSkipped = [this](int row) { ctx_.finishRow(row); };
-        return hooks;
-    }
-
-    // The row's frame into the frame buffer; a refusal goes through RefuseCommand.
-    bool take(int row, protocol::Selection selection, const QString& model) {
-        if (row < 0) return false;
-        ctx_.noteSelection(row, selection.outcome, model);
-        if (!selection.ok()) {
-            ctx_.frameBuffer() = protocol::Frame();
-            return false;
-        }
-        ctx_.frameBuffer() = std::move(selection.frame);
-        return true;
-    }
-
-    // Flow B hands the selector each row's model in list order, one call per row.
-    transport::RowSelector selector(bool query) {
-        return [this, query](const QString& model) {
-            const int row = nextRow_++;
-            if (row >= ctx_.rowCount()) return false;
-            FrameInputs rowInputs = req_.inputs;
-            protocol::Selection selection = SelectFor(*req_.entry, model, rowInputs);
-            if (query && selection.ok() && selection.frame.size() > 7)
-                ctx_.result(row).queryCommand = selection.frame[7];
-            if (!take(row, std::move(selection), model)) {
-                ctx_.finishRow(row);
-                return false;
-            }
+bool IsReplyOutcome(Outcome o) {
+    switch (o) {
+        case Outcome::Replied:
+        case Outcome::Nack:
+        case Outcome::Nav:
+        case Outcome::NoReply:
+        case Outcome::WrongHeader:
+        case Outcome::BadChecksum:
+        case Outcome::ShortReply:
             return true;
-        };
+        default:
+            return false;
     }
+}
 
-    // Flow C: the frame rebuilt for each row from its model (and its "Pos").
-    transport::RowRebuild rebuild() {
-        return [this](int row, const QString& model) {
-            ctx_.beginRow(row);
-            FrameInputs rowInputs = req_.inputs;
-            rowInputs.pos = ctx_.cellText(row, transport::kColPos);
-            take(row, SelectFor(*req_.entry, model, rowInputs), model);
-        };
+// The status-query and raw flows that no button of the page has as such.
+const transport::ButtonFlow& VideoQueryFlow() {
+    static const transport::ButtonFlow flow = [] {
+        transport::ButtonFlow f = transport::FlowOf(transport::ButtonFlowId::BacklightQuery);
+        f.name = "video";
+        f.statusKind = flows::kStatusVideoParams;
+        return f;
+    }();
+    return flow;
+}
+
+const transport::ButtonFlow& RawFlow() {
+    static const transport::ButtonFlow flow = [] {
+        transport::ButtonFlow f = transport::FlowOf(transport::ButtonFlowId::On);
+        f.name = "raw";
+        f.readsControls = false;
+        return f;
+    }();
+    return flow;
+}
+
+std::optional<flows::WallCommand> WallCommandOf(const RunRequest& req) {
+    if (!req.entry) return std::nullopt;
+    const CommandEntry& e = *req.entry;
+    switch (e.action) {
+        case Action::WallMode: return e.name == "wall-on" ? flows::WallCommand::WallOn : flows::WallCommand::WallOff;
+        case Action::WallSettings: return flows::WallCommand::Settings;
+        case Action::WallPower:
+            return e.name == "wall-power-on" ? flows::WallCommand::PowerOn : flows::WallCommand::PowerOff;
+        case Action::Locate: return flows::WallCommand::LocationTest;
+        case Action::Gains:
+            return req.subcommand == Subcommand::Query || !req.inputs.gainsGiven ? flows::WallCommand::GetGains
+                                                                                 : flows::WallCommand::SetGains;
+        default: return std::nullopt;
     }
+}
 
-    transport::LanRowSender wrapLan(std::function<void(ExchangeContext&, int)> send) {
-        return [this, send](ExchangeContext& c, int row) {
-            ctx_.beginRow(row);
-            send(c, row);
-            ctx_.markSent(row);
-            ctx_.finishRow(row);
-        };
-    }
+// A reply nobody waits for does not decide the outcome: the wall commands (which read
+// nothing over RS-232 and do not look at the LAN reply) and --no-wait sends. The gain read
+// waits for its answer.
+bool ReplyAwaited(const RunRequest& req) {
+    if (req.subcommand == Subcommand::Query || req.subcommand == Subcommand::Identity) return true;
+    if (req.noWait) return false;
+    if (WallCommandOf(req) == flows::WallCommand::GetGains) return true;
+    return !(req.entry && req.entry->wallAddressing());
+}
 
-    transport::SerialRowSender wrapSerial(std::function<bool(ExchangeContext&, int)> send) {
-        return [this, send](ExchangeContext& c, int row) {
-            ctx_.beginRow(row);
-            const bool goOn = send(c, row);
-            ctx_.markSent(row);
-            ctx_.finishRow(row);
-            return goOn;
-        };
-    }
-
-    const RunRequest& req_;
-    ConsoleContext& ctx_;
-    FrameInputs& inputs_;
-    int nextRow_ = 0;
-};
-
-// One context for the given displays (one LAN display, or one RS-232 line's displays).
-void RunContext(const RunRequest& req, const std::vector<std::size_t>& indices, bool serial, Board& board,
-                Console& console) {
-    if (indices.empty()) return;
-    FrameInputs inputs = req.inputs;
-    std::vector<Target> rows;
-    for (std::size_t i : indices) rows.push_back(req.targets[i]);
-    const bool gains = req.entry && req.entry->action == Action::Gains;
-    ConsoleContext ctx(!serial, rows, console, inputs.values, gains ? DecodeMode::Gains : DecodeMode::Reply);
-    const RowExpect expect = ExpectFor(req, !serial);
-    ctx.setRowDone([&](int row, TargetResult& r) {
-        Classify(r, expect);
-        board.complete(indices[static_cast<std::size_t>(row)], r);
-    });
-
-    if (serial) {
-        const QString device = rows.front().where;
-        const transport::OpenResult opened = ctx.serialPort().open(device);
-        if (opened != transport::OpenResult::Opened) {
-            const QString text = transport::OpenResultText(opened);
-            const QString reason = ctx.serialPort().lastReasonText();
-            console.error((device + QStringLiteral(": ") + text.trimmed() +
-                           (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QStringLiteral(")")))
-                              .toStdString());
-            for (int row = 0; row < ctx.rowCount(); ++row) ctx.result(row).openFailure = ctx.serialPort().lastReason();
-            ctx.finishRemaining(text.trimmed());
-            return;
+// The identity read over an RS-232 line: the first query, and after a family tag the second
+// one, each with the ID search's waits.
+flows::RowResult IdentifyOnLine(transport::Link& line, const targets::Target& target, DisplayRecorder& recorder) {
+    flows::RowResult row;
+    row.target = target;
+    const protocol::Byte id = protocol::IdByteFromText(target.id);
+    const auto ask = [&](protocol::IdentityForm form) -> protocol::Bytes {
+        const protocol::Frame frame = protocol::BuildIdentityQuery(form, id);
+        row.framesSent.push_back(frame);
+        recorder.frameSealed(0, frame);
+        const transport::ExchangeResult ex = line.exchange(frame.bytes(), flows::rules::SerialIdentity());
+        if (!ex.status.ok() && row.systemText.empty()) {
+            row.outcome = flows::rules::OutcomeOf(ex.status.error);
+            row.systemText = ex.status.systemText;
         }
+        if (!ex.reply.empty()) row.reply = ex.reply;
+        return ex.reply;
+    };
+    if (!line.open(std::string()).ok()) {
+        row.outcome = Outcome::PortClosed;
+        return row;
     }
-    FlowRunner(req, ctx, inputs).run();
-    ctx.finishRemaining(serial ? QStringLiteral("not sent: the port closed") : QStringLiteral("not sent"));
+    const protocol::Bytes first = ask(protocol::IdentityForm::A2);
+    const auto model = protocol::ProbeModelText(first, [&] { return ask(protocol::IdentityForm::A1); });
+    if (model) {
+        row.outcome = Outcome::Replied;
+        row.value.model = *model;
+    } else if (row.systemText.empty()) {
+        const Outcome o = flows::rules::ClassifyReply(row.reply);
+        row.outcome = o == Outcome::Replied ? Outcome::ShortReply : o;
+    }
+    return row;
 }
 
 // The scan's identity exchange with one LAN display, at the target's monitor ID.
-TargetResult Identify(const Target& target) {
-    TargetResult r;
-    r.target = target;
-    r.row.target = target.toTarget();
-    r.started = std::chrono::steady_clock::now();
+void IdentifyLan(TargetResult& r) {
+    r.row.target = r.target.toTarget();
+    const auto started = std::chrono::steady_clock::now();
     discovery::ScanOptions options;
-    options.firstMonitorId = options.lastMonitorId = protocol::IdByteFromText(target.id.toStdString());
+    options.firstMonitorId = options.lastMonitorId = protocol::IdByteFromText(r.target.id.toStdString());
     const discovery::StopSignal stop;
     discovery::TcpIdentityClient client;
-    const auto session = client.Connect(target.where.trimmed().toStdString(), options.port, options.connectTimeout, stop);
-    r.finished = std::chrono::steady_clock::now();
+    const auto session = client.Connect(r.target.where.trimmed().toStdString(), options.port, options.connectTimeout, stop);
     if (!session) {
         r.link = QStringLiteral("N");
         const ConnectDiagnosis d = DiagnoseConnect(
-            target.where, std::chrono::duration_cast<std::chrono::milliseconds>(r.finished - r.started));
+            r.target.where,
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started));
         r.row.outcome = d.outcome;
         r.row.systemText = d.systemText;
-        return r;
+        return;
     }
     r.link = QStringLiteral("Y");
-    r.progress = RowProgress::Sent;
     const auto answer = discovery::IdentifyDisplay(*session, options, stop);
     if (!answer) {
-        r.row.outcome = flows::Outcome::NoReply;
+        r.row.outcome = Outcome::NoReply;
+        return;
+    }
+    r.row.outcome = Outcome::Replied;
+    r.row.value.model = answer->model;
+}
+
+// One display's flow on the unit's links; its RowResult is the display's result.
+TargetResult RunDisplay(const RunRequest& req, const Target& target, const UnitLinks& links, Console& console) {
+    TargetResult r;
+    r.target = target;
+    transport::Link* link = target.serial ? links.serial : links.lan;
+    transport::LinkObserver* before = link->observer();
+    DisplayRecorder recorder(r, console, before);
+    link->setObserver(&recorder);
+    const bool lan = !target.serial;
+    std::vector<targets::Target> rows{target.toTarget()};
+
+    std::vector<flows::RowResult> results;
+    if (req.subcommand == Subcommand::Identity) {
+        if (lan) {
+            IdentifyLan(r);
+        } else {
+            r.row = IdentifyOnLine(*link, rows[0], recorder);
+        }
+    } else if (const auto wall = WallCommandOf(req)) {
+        flows::WallRequest w;
+        w.command = *wall;
+        w.targets = rows;
+        w.selected = 0;
+        w.lan = lan;
+        w.fields.columns = req.inputs.columns;
+        w.fields.rows = req.inputs.rows;
+        w.fields.wallEnable = req.inputs.wallEnable;
+        w.fields.frameComp = req.inputs.frameComp;
+        w.gains = req.inputs.gains;
+        results = flows::RunWallFlow(w, {links.lan, links.serial}, recorder).rows;
+    } else {
+        flows::ControlRequest c;
+        if (!req.entry) {
+            c.flow = &RawFlow();
+            c.fixedFrame = req.raw;
+        } else if (req.entry->flow) {
+            c.flow = req.entry->flow;
+        } else {
+            c.flow = &VideoQueryFlow();
+        }
+        c.targets = rows;
+        // The queries ask the selected display; the other buttons walk the (one-row) list.
+        c.selected = c.flow->kind == transport::FlowKind::StatusQuery ? 0 : -1;
+        c.lan = lan;
+        c.values = req.inputs.values;
+        c.awaitLanAcknowledge = WaitsForAcknowledge(req, lan);
+        results = flows::RunControlFlow(c, {links.lan, links.serial}, recorder).rows;
+    }
+    link->setObserver(before);
+    if (req.subcommand != Subcommand::Identity) {
+        if (results.empty()) {
+            r.row.target = rows[0];
+            r.row.outcome = Outcome::RefusedForModel;
+        } else {
+            r.row = std::move(results.back());
+        }
+    }
+
+    flows::RowResult& row = r.row;
+    if (row.outcome == Outcome::RefusedForModel) {
+        r.progress = r.refusal.isEmpty() ? RowProgress::Silent : RowProgress::Refused;
+        if (row.systemText.empty())
+            row.systemText = r.refusal.isEmpty() ? r.target.model.toStdString() + " gets no frame" : r.refusal.toStdString();
         return r;
     }
-    r.row.outcome = flows::Outcome::Replied;
-    r.row.value.model = answer->model;
+    r.progress = RowProgress::Sent;
+    if (row.outcome == Outcome::PortClosed && row.systemText.empty()) row.systemText = "COM Port Closed";
+    if (!ReplyAwaited(req) && IsReplyOutcome(row.outcome)) row.outcome = Outcome::Sent;
     return r;
 }
 
+// A display the flow never reached: its line did not open or closed before its turn.
+TargetResult NotSent(const Target& target, Outcome outcome, const std::string& why) {
+    TargetResult r;
+    r.target = target;
+    r.progress = RowProgress::NotSent;
+    r.row.target = target.toTarget();
+    r.row.outcome = outcome;
+    r.row.systemText = why;
+    return r;
+}
+
+// The LAN link of one worker: connect bounded, traced.
+struct LanWorkerLinks {
+    transport::LanLink lan;
+    transport::TraceLinkObserver trace{transport::TraceChannel::Lan};
+    LanWorkerLinks() { lan.setObserver(&trace); }
+};
+
+void RunLanUnit(const RunRequest& req, const Unit& unit, Board& board, Console& console) {
+    LanWorkerLinks links;
+    for (std::size_t i : unit.indices) board.complete(i, RunDisplay(req, req.targets[i], {&links.lan, nullptr}, console));
+}
+
+// One RS-232 line: opened once, its displays one after the other on the one link. A closed
+// line ends the walk there, as on the page.
+void RunSerialUnit(const RunRequest& req, const Unit& unit, Board& board, Console& console) {
+    const QString device = req.targets[unit.indices.front()].where;
+    transport::SerialPort port;
+    const transport::OpenResult opened = port.open(device);
+    if (opened != transport::OpenResult::Opened) {
+        const QString text = transport::OpenResultText(opened);
+        const QString reason = port.lastReasonText();
+        console.error((device + QStringLiteral(": ") + text.trimmed() +
+                       (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QStringLiteral(")")))
+                          .toStdString());
+        for (std::size_t i : unit.indices)
+            board.complete(i, NotSent(req.targets[i], OpenFailureOutcome(port.lastReason()), text.trimmed().toStdString()));
+        return;
+    }
+    transport::SerialLink line(port);
+    transport::TraceLinkObserver trace(transport::TraceChannel::Serial);
+    line.setObserver(&trace);
+    const bool query = req.subcommand == Subcommand::Query || req.subcommand == Subcommand::Identity;
+    bool closed = false;
+    for (std::size_t k = 0; k < unit.indices.size(); ++k) {
+        const std::size_t i = unit.indices[k];
+        if (closed) {
+            board.complete(i, NotSent(req.targets[i], Outcome::PortClosed, "not sent: the port closed"));
+            continue;
+        }
+        const TargetResult r = RunDisplay(req, req.targets[i], {nullptr, &line}, console);
+        closed = r.row.outcome == Outcome::PortClosed;
+        board.complete(i, r);
+        // The walks pause after each ID themselves; the one-display queries get the same
+        // pause before the next ID.
+        if (query && !closed && k + 1 < unit.indices.size()) transport::RealClock().wait(flows::rules::kSerialRowPause);
+    }
+}
+
 void RunUnit(const RunRequest& req, const Unit& unit, Board& board, Console& console) {
-    if (req.subcommand == Subcommand::Identity) {
-        for (std::size_t i : unit.indices) board.complete(i, Identify(req.targets[i]));
-        return;
-    }
     if (unit.serial) {
-        RunContext(req, unit.indices, true, board, console);
-        return;
+        RunSerialUnit(req, unit, board, console);
+    } else {
+        RunLanUnit(req, unit, board, console);
     }
-    for (std::size_t i : unit.indices) RunContext(req, {i}, false, board, console);
 }
 
 }  // namespace
-
-RowExpect ExpectFor(const RunRequest& req, bool lan) {
-    RowExpect e;
-    if (req.subcommand == Subcommand::Query) {
-        e.replyAfterLast = true;
-        e.query = true;
-        return e;
-    }
-    const Action action = req.entry ? req.entry->action : Action::Fixed;
-    switch (action) {
-        case Action::WallMode:
-        case Action::WallSettings:
-        case Action::Gains:
-            // The wall senders do not wait for an answer over RS-232, and the page does
-            // not look at the one it reads over the LAN.
-            break;
-        case Action::Brightness:
-            e.setRequired = true;
-            // The LAN exchange reads the query's answer, not the set frame's.
-            e.replyAfterLast = !lan && !req.noWait;
-            break;
-        default:
-            e.replyAfterLast = !req.noWait;
-            break;
-    }
-    return e;
-}
 
 int AffordableParallel(int wanted, std::string* message) {
     // Per display in flight: one socket (and a short diagnosis socket after a failure, on

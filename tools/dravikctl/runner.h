@@ -1,16 +1,18 @@
-// Runs a command on displays through the Control and wall pages' flows and exchanges, with
-// the console context standing in for the page. Every display gets a fresh context (an
+// Runs a command on displays through the Control and wall pages' flows (flows::RunControlFlow,
+// flows::RunWallFlow): a LAN link per display, one RS-232 link per line shared by its IDs in
+// order. Every display is a flow of its own that starts from the command line's values (an
 // RS-232 line's displays share the line, not the values), so a display's result never
-// depends on the displays before it or on --parallel. Results are printed in the order the
-// displays were given.
+// depends on the displays before it or on --parallel. Each display's result is the flow's
+// RowResult; results are printed in the order the displays were given.
 #pragma once
 
 #include "dravikctl/cli_options.h"
 #include "dravikctl/command_table.h"
-#include "dravikctl/console_context.h"
+#include "dravikctl/target_result.h"
 #include "dravikctl/outcome.h"
 #include "dravikctl/report.h"
 
+#include <optional>
 #include <vector>
 
 namespace dravik::ctl {
@@ -29,9 +31,6 @@ struct RunRequest {
 
 // Every display gets the command; returns the exit status (see ExitStatusFor).
 int RunTargets(const RunRequest& request, Console& console);
-
-// What a display must show for the request to have done what was asked.
-RowExpect ExpectFor(const RunRequest& request, bool lan);
 
 // The descriptors a run of P LAN displays at once needs, and the P that the process's
 // descriptor limit allows (after raising the soft limit as far as the hard one).

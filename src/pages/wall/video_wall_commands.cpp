@@ -55,11 +55,13 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
     request->lan = lan_;
     request->selected = row;
     request->fields = wallFields();
+    request->gains = {fields_.red, fields_.green, fields_.blue};
     request->frame = frame_;
     request->targets = TargetsOfList(*this);
     flowGuard_.emplace(*this);
     // The walk's progress in rows, and "Stop" to end it after the row in flight.
-    flowRows_ = static_cast<int>(request->targets.size());
+    const bool oneRow = command == flows::WallCommand::GetGains || command == flows::WallCommand::SetGains;
+    flowRows_ = oneRow ? 1 : static_cast<int>(request->targets.size());
     flowRowsDone_ = 0;
     rowDone(0);
     if (auto* stop = findChild<QPushButton*>(QStringLiteral("discoveryStopButton"))) stop->setEnabled(true);

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -208,10 +209,9 @@ private:
 
     // Colour gains (video_wall_gains.cpp).
     void GetGains();
-    void GetGainsLan(int row);
-    void GetGainsSerial(int row);
     void UpdateGains();
-    void DecodeGains();
+    // A gain reply read by "Get data": the gains it carried (if any) into the fields.
+    void takeGainReply(const protocol::Bytes& reply, const std::optional<std::array<int, 3>>& gains);
 
     std::unique_ptr<Ui::VideoWallPage> ui_;
     PageEnvironment env_;

@@ -5,6 +5,7 @@
 #include "flows/wall_commands.h"
 #include "pages/page_flow.h"
 #include "pages/wall/video_wall_page.h"
+#include "pages/wall/wall_texts.h"
 #include "transport/texts.h"
 
 namespace dravik::pages {
@@ -45,6 +46,21 @@ public:
             p.readPage();
             fields = p.wallFields();
         });
+    }
+    void readGains(std::array<int, 3>& gains) override {
+        bridge_.call([&gains](VideoWallPage& p) {
+            p.readPage();
+            gains = {p.fields_.red, p.fields_.green, p.fields_.blue};
+        });
+    }
+    void gainReplyTaken(std::span<const protocol::Byte> reply,
+                        const std::optional<std::array<int, 3>>& gains) override {
+        bridge_.post([bytes = protocol::Bytes(reply.begin(), reply.end()), gains](VideoWallPage& p) {
+            p.takeGainReply(bytes, gains);
+        });
+    }
+    void sendingGains() override {
+        bridge_.post([](VideoWallPage& p) { p.setStatus(wall_texts::kSendingPleaseWait); });
     }
     void rowFinished(const flows::RowResult&, int) override {
         bridge_.post([](VideoWallPage& p) {

@@ -1,0 +1,72 @@
+// What dravikctl knows of one display: the target as the command line or a list file names
+// it, and what became of it (the flow's RowResult, with the frames and replies in the order
+// they went over the wire, the LINK mark and what the window would have shown in boxes).
+#pragma once
+
+#include "flows/row_result.h"
+#include "protocol/frame.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace dravik::ctl {
+
+// Standard output and standard error, shared by the threads of a parallel run: each write
+// is one whole line or block.
+class Console {
+public:
+    Console(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    void write(const std::string& text);
+    void error(const std::string& line);
+
+private:
+    std::mutex mutex_;
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+// One display as the command line or a list file names it.
+struct Target {
+    bool serial = false;
+    QString where;  // LAN: the address text; RS-232: the device path
+    QString model;
+    QString id;     // monitor ID text, as a list row holds it
+    QString pos;    // wall position text
+    // The address, or "ID n" on an RS-232 line.
+    QString label() const;
+    // The one target type of the program, as results carry it.
+    targets::Target toTarget() const;
+};
+
+struct ExchangeEvent {
+    enum class Kind { Tx, Rx };
+    Kind kind;
+    protocol::Bytes bytes;
+};
+
+// How far one display got: the model got no frame (Silent), a refusal (Refused), the flow
+// ran (Sent), or the flow never reached it (NotSent: its line did not open or closed).
+enum class RowProgress { Pending, Silent, Sent, Refused, NotSent };
+
+struct TargetResult {
+    Target target;
+    RowProgress progress = RowProgress::Pending;
+    std::vector<ExchangeEvent> exchange;  // in the order they happened
+    QStringList messages;                 // what the window would have shown in message boxes
+    QString refusal;                      // the refusal text without its line end
+    QString link = QStringLiteral("0");   // the LINK cell as the exchanges left it
+    // What became of the display.
+    flows::RowResult row;
+};
+
+// Trailing blanks and line ends off a hex echo ("%02X " per byte ends in a blank).
+QString TrimEnd(const QString& text);
+// The line end off a message (the refusal ends in "\r\n"); blanks stay, they are part of it.
+QString TrimLineEnd(const QString& text);
+
+}  // namespace dravik::ctl
