@@ -2,6 +2,8 @@
 
 #include "transport/texts.h"
 
+#include <algorithm>
+
 namespace dravik::discovery {
 
 namespace {
