@@ -1,5 +1,6 @@
-// What the discovery operations touch of a page besides its exchange context: the "Model"
-// combo, "Lock Model", whole rows of the target list and the two discovery buttons.
+// What the discovery operations touch of a page: the interface choice, the status line,
+// message boxes, the "Model" combo, "Lock Model", whole rows of the target list and the two
+// discovery buttons.
 #pragma once
 
 #include <QString>
@@ -14,6 +15,11 @@ using RowCells = std::array<QString, 5>;
 class DiscoveryView {
 public:
     virtual ~DiscoveryView() = default;
+    // True while the page is in LAN mode.
+    virtual bool lanMode() const = 0;
+    virtual void setStatus(const QString& text) = 0;
+    // A modal message box.
+    virtual void message(const QString& text) = 0;
     // The text of the "Model" combo box as it is now.
     virtual QString selectedModel() const = 0;
     virtual bool lockModelTicked() const = 0;
@@ -31,8 +37,7 @@ public:
     // The stop control: enabled while a scan or search can be stopped.
     virtual void setStopEnabled(bool enabled) { (void)enabled; }
 
-    // The operator pressed stop. The search, which runs on the window thread between pumping
-    // waits, looks at this after every monitor ID; it clears it when it starts.
+    // The operator pressed stop. The page clears it when a scan or search starts.
     void requestStop() { stopRequested_ = true; }
     bool stopRequested() const { return stopRequested_; }
     void clearStopRequest() { stopRequested_ = false; }

@@ -87,7 +87,9 @@ private:
                 case WM_SCAN_RESULT: sink.OnScanResult(found); break;
                 case WM_SCAN_ERROR: sink.OnScanError(); break;
                 case WM_SCAN_FINISHED: sink.OnScanFinished(); break;
-                case WM_SCAN_PROGRESS: sink.OnScanProgress(run->probed.load(std::memory_order_acquire), kLastHost); break;
+                case WM_SCAN_PROGRESS:
+                    sink.OnScanProgress(run->probed.load(std::memory_order_acquire), HostCount(run->options));
+                    break;
             }
             --channel->dispatching;
         };
@@ -127,14 +129,16 @@ void JoinEnded(std::vector<std::unique_ptr<ProbeSlot>>& probes) {
 void ScanMain(std::shared_ptr<ScanChannel> channel, std::shared_ptr<ScanRun> run, ScanBackends backends,
               ScanRequest request) {
     const auto prefix = ScanPrefix(request.address);
-    run->probes.reserve(kLastHost);
+    run->probes.reserve(static_cast<std::size_t>(HostCount(run->options)));
     // Probe N starts (N - 1) spacings after the press, on the monotonic clock, so the time
     // taken to start the threads does not add up over the 254 hosts.
     const auto started = std::chrono::steady_clock::now();
     const auto spacing = run->options.probeSpacing;
-    for (int host = kFirstHost; prefix && host <= kLastHost && !run->stop.Stopped(); ++host) {
+    const int first = run->options.firstHost;
+    const int last = run->options.lastHost;
+    for (int host = first; prefix && host <= last && !run->stop.Stopped(); ++host) {
         ScanRequest probe{*prefix + std::to_string(host), host};
-        if (host == kLastHost) probe.finishAt = started + kLastHost * spacing + run->options.finishDelay;
+        if (host == last) probe.finishAt = started + HostCount(run->options) * spacing + run->options.finishDelay;
         auto slot = std::make_unique<ProbeSlot>();
         run->live.fetch_add(1, std::memory_order_acq_rel);
         try {
@@ -148,7 +152,7 @@ void ScanMain(std::shared_ptr<ScanChannel> channel, std::shared_ptr<ScanRun> run
             reporter.Probed();
         }
         JoinEnded(run->probes);
-        run->stop.SleepUntil(started + host * spacing);
+        run->stop.SleepUntil(started + (host - first + 1) * spacing);
     }
     run->live.fetch_sub(1, std::memory_order_acq_rel);
 }

@@ -12,9 +12,9 @@ QString Text(std::string_view text) {
 
 }  // namespace
 
-PageScan::PageScan(transport::ExchangeContext& ctx, DiscoveryView& view, ScanPage page, ScanBackendsFactory factory,
+PageScan::PageScan(DiscoveryView& view, ScanPage page, ScanBackendsFactory factory,
                    ScanOptions options)
-    : ctx_(ctx), view_(view), page_(page), factory_(std::move(factory)), options_(options) {}
+    : view_(view), page_(page), factory_(std::move(factory)), options_(options) {}
 
 PageScan::~PageScan() = default;
 
@@ -28,13 +28,13 @@ bool PageScan::Start(const QString& address) {
     if (!scanner_ || !scanner_->Start(address.toStdString())) {
         view_.setIpScanEnabled(true);
         view_.setStopEnabled(false);
-        ctx_.setStatus(Text(kScanErrorText));
+        view_.setStatus(Text(kScanErrorText));
         return false;
     }
     view_.setIpScanEnabled(false);
     view_.showProgress(0, kLastHost);
     view_.setStopEnabled(true);
-    ctx_.setStatus(Text(kConnectingText));
+    view_.setStatus(Text(kConnectingText));
     return true;
 }
 
@@ -44,8 +44,8 @@ bool PageScan::Stop() {
     // the stop at least every 50 ms), also when a probe is waiting for this very thread.
     scanner_.reset();
     view_.setStopEnabled(false);
-    if (ctx_.lanMode()) view_.setIpScanEnabled(true);
-    ctx_.setStatus(QString());
+    if (view_.lanMode()) view_.setIpScanEnabled(true);
+    view_.setStatus(QString());
     return true;
 }
 
@@ -53,13 +53,13 @@ void PageScan::Cancel() {
     if (!scanner_ || !scanner_->Busy()) return;
     scanner_->Cancel();
     view_.setStopEnabled(false);
-    ctx_.setStatus(QString());
+    view_.setStatus(QString());
 }
 
 bool PageScan::Busy() const { return scanner_ && scanner_->Busy(); }
 
 bool PageScan::StillScanning() {
-    if (ctx_.lanMode()) return true;
+    if (view_.lanMode()) return true;
     if (scanner_) scanner_->Cancel();
     return false;
 }
@@ -80,7 +80,7 @@ void PageScan::OnScanResult(FoundDisplay found) {
 void PageScan::OnScanError() {
     if (!StillScanning()) return;
     view_.setIpScanEnabled(true);
-    ctx_.setStatus(Text(kScanErrorText));
+    view_.setStatus(Text(kScanErrorText));
 }
 
 void PageScan::OnScanProgress(int probed, int total) {
@@ -94,8 +94,8 @@ void PageScan::OnScanFinished() {
     if (!StillScanning()) return;
     view_.setIpScanEnabled(true);
     view_.setStopEnabled(false);
-    ctx_.setStatus(QString());
-    ctx_.feedback().message(Text(kScanFinishedText));
+    view_.setStatus(QString());
+    view_.message(Text(kScanFinishedText));
 }
 
 }  // namespace dravik::discovery

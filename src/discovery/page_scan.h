@@ -7,7 +7,6 @@
 #include "discovery/discovery_view.h"
 #include "discovery/lan_scanner.h"
 #include "discovery/scan_types.h"
-#include "transport/exchange_context.h"
 
 #include <QString>
 
@@ -25,7 +24,7 @@ using ScanBackendsFactory = std::function<ScanBackends()>;
 class PageScan final : public ScanSink {
 public:
     // No factory (or one that gives incomplete backends): every press ends in " SCAN ERROR ! ".
-    PageScan(transport::ExchangeContext& ctx, DiscoveryView& view, ScanPage page, ScanBackendsFactory factory,
+    PageScan(DiscoveryView& view, ScanPage page, ScanBackendsFactory factory,
              ScanOptions options = {});
     ~PageScan() override;
     PageScan(const PageScan&) = delete;
@@ -55,7 +54,6 @@ private:
     // button and the status line then belong to the RS-232 list.
     bool StillScanning();
 
-    transport::ExchangeContext& ctx_;
     DiscoveryView& view_;
     ScanPage page_;
     ScanBackendsFactory factory_;

@@ -41,7 +41,7 @@ void RunProbe(const ScanRequest& request, const ScanBackends& backends, const Sc
     if (stop.Stopped()) return;
     reporter.Probed();
     // The probe of the last host tells the page, a while later, that the scan is through.
-    if (request.host < kLastHost) return;
+    if (request.host < options.lastHost) return;
     const auto finishAt = request.finishAt.value_or(std::chrono::steady_clock::now() + options.finishDelay);
     if (stop.SleepUntil(finishAt)) reporter.Finished();
 }

@@ -49,7 +49,16 @@ struct ScanOptions {
     std::chrono::milliseconds finishDelay{5000};     // after the probe of host 254, before "finished"
     int firstMonitorId = 1;
     int lastMonitorId = 254;
+    // The host numbers probed (the pages: all of 1..254). The last one tells that the scan is
+    // through.
+    int firstHost = kFirstHost;
+    int lastHost = kLastHost;
     std::uint16_t port = 5000;
 };
+
+// How many hosts a scan with these options probes.
+inline int HostCount(const ScanOptions& options) {
+    return options.lastHost >= options.firstHost ? options.lastHost - options.firstHost + 1 : 0;
+}
 
 }  // namespace dravik::discovery

@@ -1,213 +1,223 @@
 #include "discovery/serial_search.h"
 
-#include "transport/pump_wait.h"
-#include "transport/send_flow.h"
-#include "transport/serial.h"
 #include "transport/texts.h"
 
-#include <QByteArray>
-#include <QThread>
-
-#include <span>
+#include <algorithm>
 
 namespace dravik::discovery {
 
 namespace {
 
-using transport::ExchangeContext;
-using transport::kColAddress;
-using transport::kColLink;
-using transport::kColModel;
-
-// Check Monitor compares the reply's text with the row's model under this limit.
-constexpr int kCheckTextLimit = 4;
+using flows::Outcome;
+using flows::RowResult;
+using protocol::Byte;
+using transport::Millis;
 
 // Identity replies are bytes taken one per character.
 QString TextOf(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
+std::string BytesOf(const QString& text) { return text.toLatin1().toStdString(); }
 
-std::span<const protocol::Byte> BytesOf(const QByteArray& data) {
-    return {reinterpret_cast<const protocol::Byte*>(data.constData()), static_cast<std::size_t>(data.size())};
+transport::ReplyRule SearchRule(const SerialDiscoveryOptions& o) {
+    return flows::rules::SerialIdentity(Millis{o.searchFirstWaitMs}, Millis{o.searchSecondWaitMs});
+}
+transport::ReplyRule CheckRule(const SerialDiscoveryOptions& o) {
+    return flows::rules::SerialIdentity(Millis{o.checkFirstWaitMs}, Millis{o.checkSecondWaitMs});
 }
 
-// Reads after `firstMs`, and once more after `secondMs` when nothing came.
-int ReadWithRetry(transport::SerialPort& port, QByteArray& received, int firstMs, int secondMs) {
-    transport::PumpWait(firstMs);
-    if (transport::ReadSerial(port, received) > 0) return static_cast<int>(received.size());
-    transport::PumpWait(secondMs);
-    return transport::ReadSerial(port, received);
+// What the bytes that came are; a reply that carries the identity text counts as answered
+// even where its length byte does not describe it (the text is all that is asked for).
+Outcome OutcomeOfReply(std::span<const Byte> reply, int textLimit) {
+    if (protocol::IsTextReply(reply, textLimit)) return Outcome::Replied;
+    return flows::rules::ClassifyReply(reply);
 }
 
-void Refuse(ExchangeContext& ctx, const QString& model, const SerialDiscoveryOptions& options) {
-    if (options.page == protocol::IdentityPage::Control) {
-        transport::RefuseCommand(ctx, model);
-    } else {
-        ctx.feedback().message(QString::fromStdString(protocol::WallRefusalText(model.toStdString())));
-    }
+// A line that failed under the exchange: the walk cannot go on.
+bool LineGone(const transport::ExchangeResult& r) {
+    return r.status.error == transport::LinkError::PortClosed || r.status.error == transport::LinkError::WriteFailed;
 }
-
-// The identity query for the model into the frame buffer; false (after the refusal) when
-// this page has none for it.
-bool BuildQuery(ExchangeContext& ctx, const QString& model, const SerialDiscoveryOptions& options) {
-    const auto form = protocol::IdentityFormFor(options.page, model.toStdString());
-    if (!form) {
-        Refuse(ctx, model, options);
-        return false;
-    }
-    ctx.frameBuffer() = protocol::BuildIdentityQuery(*form, 0);
-    return true;
-}
-
-// The operator can close the port or switch to LAN during any pumping wait.
-bool LineStillUsable(ExchangeContext& ctx) { return !ctx.lanMode() && ctx.serialPort().isOpen(); }
 
 }  // namespace
 
 SerialDiscoveryOptions ControlPageSerialOptions() { return {}; }
 
 SerialDiscoveryOptions WallPageSerialOptions() {
+    namespace r = flows::rules;
     SerialDiscoveryOptions o;
     o.page = protocol::IdentityPage::Wall;
-    o.searchTextLimit = 4;
-    o.searchSecondWaitMs = 300;
+    o.searchTextLimit = r::kWallSearchTextLimit;
+    o.searchSecondWaitMs = static_cast<int>(r::kWallSearchSecondWait.count());
     o.stripMakerName = false;
     o.requireSelectedModel = true;
-    o.checkFirstWaitMs = 700;
-    o.checkPause = CheckPause::Pumping;
-    o.checkPauseMs = 150;
+    o.checkFirstWaitMs = static_cast<int>(r::kWallCheckFirstWait.count());
+    o.checkPauseMs = static_cast<int>(r::kWallCheckPause.count());
     o.checkShowsReply = false;
     return o;
 }
 
-std::optional<QString> SearchRowText(std::span<const protocol::Byte> reply, const QString& selectedModel,
-                                     const SerialDiscoveryOptions& options) {
+std::optional<std::string> SearchListing(std::span<const Byte> reply, const std::string& selectedModel,
+                                         const SerialDiscoveryOptions& options) {
     if (!protocol::IsTextReply(reply, options.searchTextLimit)) return std::nullopt;
     const std::string text = protocol::IdentityText(reply, options.searchTextLimit);
     if (options.requireSelectedModel) {
-        if (TextOf(text) != selectedModel) return std::nullopt;
+        if (text != selectedModel) return std::nullopt;
         return selectedModel;
     }
     // An empty text is still an answer from that ID.
-    return TextOf(options.stripMakerName ? protocol::StripMakerName(text) : text);
+    return options.stripMakerName ? protocol::StripMakerName(text) : text;
 }
 
-bool ReplyNamesModel(std::span<const protocol::Byte> reply, const QString& model) {
+std::optional<QString> SearchRowText(std::span<const Byte> reply, const QString& selectedModel,
+                                     const SerialDiscoveryOptions& options) {
+    const auto text = SearchListing(reply, BytesOf(selectedModel), options);
+    if (!text) return std::nullopt;
+    return TextOf(*text);
+}
+
+bool ReplyNames(std::span<const Byte> reply, const std::string& model) {
     // A reply without text names no model, not even an empty one. Whole, case-sensitive:
     // "LM-55 " is not "LM-55".
-    if (model.isEmpty() || !protocol::IsTextReply(reply, kCheckTextLimit)) return false;
-    return TextOf(protocol::IdentityText(reply, kCheckTextLimit)) == model;
+    if (model.empty() || !protocol::IsTextReply(reply, flows::rules::kCheckTextLimit)) return false;
+    return protocol::IdentityText(reply, flows::rules::kCheckTextLimit) == model;
 }
 
-void SearchMonitorIds(ExchangeContext& ctx, DiscoveryView& view, const SerialDiscoveryOptions& options) {
-    if (ctx.lanMode()) return;
-    transport::FlowGuard guard(ctx);
-    if (!guard) return;
-    transport::SerialPort& port = ctx.serialPort();
-    if (!port.isOpen()) {
-        ctx.feedback().message(transport::texts::kPortClosed);
-        ctx.focusTargetList();
-        return;
+bool ReplyNamesModel(std::span<const Byte> reply, const QString& model) {
+    return ReplyNames(reply, BytesOf(model));
+}
+
+SearchRun RunIdSearch(const SearchRequest& request, transport::Link& serial, SerialDiscoveryObserver& observer) {
+    SearchRun run;
+    const SerialDiscoveryOptions& options = request.options;
+    if (!serial.open(std::string()).ok()) {
+        run.refusal = Outcome::PortClosed;
+        observer.message(transport::texts::kPortClosed);
+        observer.focusList();
+        return run;
     }
-    ctx.setStatus(kSearchingText);
+    observer.status(kSearchingText);
     // The model is taken once: the rows are matched against what was selected at the press.
-    const QString model = view.selectedModel();
+    const auto form = protocol::IdentityFormFor(options.page, request.model);
     // A refused model leaves the list as it was and sends nothing.
-    if (!BuildQuery(ctx, model, options)) return;
-
-    view.removeAllRows();
-    view.setIdSearchEnabled(false);
-    view.clearStopRequest();
-    view.showProgress(0, kLastSearchId);
-    view.setStopEnabled(true);
-    ctx.writeControls();
-
-    // A copy: handlers that do not take part in the flow guard may build into the frame
-    // buffer during the waits.
-    protocol::Frame query = ctx.frameBuffer();
-    // The stop is pressed during a pumping wait; the ID being asked is read to its end, so
-    // its answer is not left on the line for the next exchange.
-    for (int id = kFirstSearchId; id <= kLastSearchId && LineStillUsable(ctx) && !view.stopRequested(); ++id) {
-        query.SetMonitorId(static_cast<protocol::Byte>(id));
-        transport::DrainSerial(port);
-        transport::WriteSerial(port, query);
-        QByteArray received;
-        const int got = ReadWithRetry(port, received, options.searchFirstWaitMs, options.searchSecondWaitMs);
-        view.showProgress(id, kLastSearchId);
-        if (got <= 0) continue;
-        const std::optional<QString> listed = SearchRowText(BytesOf(received), model, options);
-        if (!listed) continue;
-        const QString idText = QString::number(id);
-        view.appendRow({idText, *listed, QStringLiteral("Y"), QStringLiteral("0"), idText});
+    if (!form) {
+        run.refusal = Outcome::RefusedForModel;
+        observer.refused(request.model);
+        return run;
     }
-    view.setStopEnabled(false);
-    view.clearStopRequest();
+    run.ran = true;
+    const int total = std::max(0, request.lastId - request.firstId + 1);
+    observer.searchStarted(total);
 
-    ctx.setStatus(QString());
-    ctx.feedback().message(kSearchEndText);
-    // Only where the button belongs: the port may have been closed meanwhile.
-    view.setIdSearchEnabled(LineStillUsable(ctx));
-}
+    protocol::Frame query = protocol::BuildIdentityQuery(*form, 0);
+    const transport::ReplyRule rule = SearchRule(options);
+    int asked = 0;
+    // The stop comes between IDs: the one being asked is read to its end, so its answer is
+    // not left on the line for the next exchange.
+    for (int id = request.firstId; id <= request.lastId && !observer.stopRequested(); ++id) {
+        query.SetMonitorId(static_cast<Byte>(id));
+        const transport::ExchangeResult r = serial.exchange(query.bytes(), rule);
+        observer.searchProgress(++asked, total);
 
-void CheckMonitors(ExchangeContext& ctx, const SerialDiscoveryOptions& options) {
-    // The button is disabled in LAN mode; there is nothing to verify over RS-232 there.
-    if (ctx.lanMode()) return;
-    transport::FlowGuard guard(ctx);
-    if (!guard) return;
-    ctx.setTxText(QString());
-    const int count = ctx.rowCount();
-    if (count <= 0) {
-        ctx.feedback().beep();
-        ctx.feedback().message(kNoMonitorDataText);
-        return;
-    }
-    const auto mark = [&ctx](int row, bool answered) {
-        // A pumping wait lets the operator remove rows; never mark one that is gone.
-        if (row < ctx.rowCount()) ctx.setCellText(row, kColLink, answered ? QStringLiteral("Y") : QStringLiteral("N"));
-    };
-
-    const int selected = ctx.selectedRow();
-    if (selected >= 0 && selected < count) {
-        mark(selected, CheckMonitorRow(ctx, selected, options));
-        return;
-    }
-    for (int row = 0; row < ctx.rowCount() && !ctx.lanMode(); ++row) {
-        mark(row, CheckMonitorRow(ctx, row, options));
-        if (options.checkPause == CheckPause::Pumping) {
-            transport::PumpWait(options.checkPauseMs);
-        } else {
-            QThread::msleep(static_cast<unsigned long>(options.checkPauseMs));
+        RowResult row;
+        row.target.interface = targets::Interface::Serial;
+        row.target.id = std::to_string(id);
+        row.target.model = request.model;
+        if (r.written) row.framesSent.push_back(query);
+        row.reply = r.reply;
+        row.systemText = r.status.systemText;
+        row.outcome = r.status.ok() ? OutcomeOfReply(r.reply, options.searchTextLimit)
+                                    : flows::rules::OutcomeOf(r.status.error);
+        if (const auto listed = SearchListing(r.reply, request.model, options)) {
+            row.value.model = *listed;
+            FoundId found{id, *listed};
+            observer.found(found);
+            run.found.push_back(std::move(found));
         }
+        const bool gone = LineGone(r);
+        run.ids.push_back(std::move(row));
+        if (gone) break;
     }
+    observer.searchEnded();
+    observer.status(QString());
+    observer.message(kSearchEndText);
+    return run;
 }
 
-bool CheckMonitorRow(ExchangeContext& ctx, int row, const SerialDiscoveryOptions& options) {
-    if (ctx.lanMode() || row < 0 || row >= ctx.rowCount()) return false;
-    const QString id = ctx.cellText(row, kColAddress);
-    const QString model = ctx.cellText(row, kColModel);
-    if (!BuildQuery(ctx, model, options)) return false;
-    transport::AddressAndSeal(ctx.frameBuffer(), id);
-    transport::EchoTx(ctx);  // the Control page with its Show flag; the wall page always
+namespace {
 
-    transport::SerialPort& port = ctx.serialPort();
-    // Nobody can answer through a closed port: no point in waiting for it.
-    if (!port.isOpen()) return false;
-    transport::DrainSerial(port);
-    transport::WriteSerial(port, ctx.frameBuffer());
-    ctx.setStatus(transport::texts::kSend);
-    QByteArray received;
-    if (ReadWithRetry(port, received, options.checkFirstWaitMs, options.checkSecondWaitMs) <= 0) {
-        ctx.setStatus(QString());
-        return false;
+CheckedRow CheckRow(const CheckRequest& request, int index, transport::Link& serial,
+                    SerialDiscoveryObserver& observer) {
+    const SerialDiscoveryOptions& options = request.options;
+    CheckedRow out;
+    RowResult& row = out.result;
+    row.target = request.targets[static_cast<std::size_t>(index)];
+    observer.rowStarted(index);
+
+    const auto form = protocol::IdentityFormFor(options.page, row.target.model);
+    if (!form) {
+        row.outcome = Outcome::RefusedForModel;
+        observer.refused(row.target.model);
+        return out;
     }
-    transport::ReplyBuffer& reply = ctx.replyBuffer();
-    reply.assign(received.constData(), received.size());
-    if (options.checkShowsReply && ctx.showFlag()) {
-        ctx.setRxText(transport::HexSpaced(reply.received()));
-        ctx.writeControls();
+    protocol::Frame query = protocol::BuildIdentityQuery(*form, 0);
+    protocol::AddressAndSeal(query, row.target.id);
+    observer.frameSealed(index, query);
+
+    // Nobody can answer through a closed line: no point in waiting for it.
+    const transport::LinkStatus open = serial.open(std::string());
+    if (!open.ok()) {
+        row.outcome = flows::rules::OutcomeOf(open.error);
+        row.systemText = open.systemText;
+        return out;
     }
-    ctx.setStatus(QString());
-    return ReplyNamesModel(reply.received(), model);
+    observer.status(transport::texts::kSend);
+    const transport::ExchangeResult r = serial.exchange(query.bytes(), CheckRule(options));
+    if (r.written) row.framesSent.push_back(query);
+    row.reply = r.reply;
+    row.systemText = r.status.systemText;
+    if (!r.status.ok()) {
+        row.outcome = flows::rules::OutcomeOf(r.status.error);
+    } else {
+        row.outcome = OutcomeOfReply(r.reply, flows::rules::kCheckTextLimit);
+    }
+    if (!r.reply.empty()) {
+        observer.replyReceived(index, r.reply);
+        if (protocol::IsTextReply(r.reply, flows::rules::kCheckTextLimit)) {
+            row.value.model = protocol::IdentityText(r.reply, flows::rules::kCheckTextLimit);
+        }
+        out.named = ReplyNames(r.reply, row.target.model);
+    }
+    observer.status(QString());
+    return out;
+}
+
+}  // namespace
+
+CheckRun RunMonitorCheck(const CheckRequest& request, transport::Link& serial, SerialDiscoveryObserver& observer) {
+    CheckRun run;
+    observer.clearTx();
+    const int count = static_cast<int>(request.targets.size());
+    if (count <= 0) {
+        observer.beep();
+        observer.message(kNoMonitorDataText);
+        return run;
+    }
+    const auto check = [&](int index) {
+        CheckedRow row = CheckRow(request, index, serial, observer);
+        observer.rowChecked(index, row.result, row.named);
+        run.rows.push_back(std::move(row));
+    };
+    if (request.selected >= 0 && request.selected < count) {
+        check(request.selected);
+        return run;
+    }
+    transport::Clock& clock = request.clock ? *request.clock : transport::RealClock();
+    for (int index = 0; index < count; ++index) {
+        if (index > 0 && observer.stopRequested()) break;
+        check(index);
+        clock.wait(Millis{request.options.checkPauseMs});
+    }
+    return run;
 }
 
 }  // namespace dravik::discovery

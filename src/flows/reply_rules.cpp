@@ -84,3 +84,12 @@ Outcome OutcomeOf(LinkError error) {
 }
 
 }  // namespace dravik::flows::rules
+
+// --- RS-232 monitor ID search and monitor check -------------------------------------------
+namespace dravik::flows::rules {
+
+ReplyRule SerialIdentity(Millis first, Millis second) {
+    return Serial(Rule(first, kSerialReadRetry, kSerialReadLimit, second));
+}
+
+}  // namespace dravik::flows::rules

@@ -69,3 +69,28 @@ Outcome ClassifyReply(std::span<const protocol::Byte> reply);
 Outcome OutcomeOf(transport::LinkError error);
 
 }  // namespace dravik::flows::rules
+
+// --- RS-232 monitor ID search and monitor check -------------------------------------------
+namespace dravik::flows::rules {
+
+// Both pages' waits: the "Search" reads after 500 ms (200 ms more when nothing came; the
+// wall page 300 ms), the check after 600 ms (the wall page 700 ms), then 500 ms more; the
+// check over all rows pauses 100 ms between rows (the wall page 150 ms).
+inline constexpr Millis kSearchFirstWait{500};
+inline constexpr Millis kSearchSecondWait{200};
+inline constexpr Millis kWallSearchSecondWait{300};
+inline constexpr Millis kCheckFirstWait{600};
+inline constexpr Millis kWallCheckFirstWait{700};
+inline constexpr Millis kCheckSecondWait{500};
+inline constexpr Millis kCheckPause{100};
+inline constexpr Millis kWallCheckPause{150};
+// A "Search" reply carries text when its byte 4 is above this (the wall page: 4); a check
+// reply always under 4.
+inline constexpr int kSearchTextLimit = 5;
+inline constexpr int kWallSearchTextLimit = 4;
+inline constexpr int kCheckTextLimit = 4;
+
+// Drain, write the identity query, `first`, read; nothing: `second` more, read again.
+ReplyRule SerialIdentity(Millis first, Millis second);
+
+}  // namespace dravik::flows::rules

@@ -234,5 +234,40 @@ TEST_F(ControlDiscovery, CheckMonitorMarksRowsAndEchoesWithTheShowFlag) {
     EXPECT_EQ(feedback.events, (QStringList{"<beep>", "NO Monitor Data"}));
 }
 
+// "Search" and "Check Monitor" do nothing in LAN mode, and a press of either while one of
+// them runs is ignored; the window keeps taking events meanwhile.
+TEST_F(ControlDiscovery, SearchAndCheckDoNothingInLanModeOrWhileOneRuns) {
+    auto line = StartLine({SerialDisplay(2, "LM-55")});
+    MakePage();
+    const auto press = [&](int id) { QMetaObject::invokeMethod(Button(id), "clicked", Q_ARG(bool, false)); };
+    {
+        SCOPED_TRACE("LAN mode");
+        SetIpBox("127.0.10.1");
+        page().AddDevice();
+        press(kIdSearch);
+        press(kCheckMonitor);
+        EXPECT_FALSE(page().flowRunning());
+        EXPECT_EQ(page().rowCount(), 1);
+        EXPECT_TRUE(feedback.events.isEmpty());
+    }
+    OpenLine(line->devicePath());
+    SelectModel("LM-55");
+    QTest::mouseClick(Button(kIdSearch), Qt::LeftButton);  // runs on the worker
+    ASSERT_TRUE(page().flowRunning());
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(20);
+    // The list was emptied for the search: a check that ran would beep "NO Monitor Data".
+    ASSERT_TRUE(WaitUntil([&] { return page().rowCount() == 0; }));
+    press(kCheckMonitor);
+    press(kIdSearch);
+    WaitIdle();
+    EXPECT_GT(ticks, 20);
+    EXPECT_EQ(Column(0), QStringList{"2"});
+    EXPECT_EQ(feedback.events, QStringList{" Search End"});
+    EXPECT_EQ(Heard(*line), SearchQueries(0xA1));
+}
+
 }  // namespace
 }  // namespace dravik::discovery_pages

@@ -64,7 +64,17 @@ protected:
         ADD_FAILURE() << "no control " << controlId;
         return nullptr;
     }
-    void Click(int controlId) { QTest::mouseClick(Button(controlId), Qt::LeftButton); }
+    // A press that starts a flow on the page's worker ("Search", "Check Monitor") returns when
+    // the flow has ended and its events are shown; one made while a flow runs returns at once.
+    void Click(int controlId) {
+        const bool idle = !page_->flowRunning();
+        QTest::mouseClick(Button(controlId), Qt::LeftButton);
+        if (idle && page_->flowRunning()) WaitIdle();
+    }
+    void WaitIdle() {
+        EXPECT_TRUE(WaitUntil([this] { return !page_->flowRunning(); }, 120s));
+        QCoreApplication::processEvents();
+    }
     template <typename T = QWidget>
     T* Child(const char* name) {
         auto* w = page_->template findChild<T*>(name);

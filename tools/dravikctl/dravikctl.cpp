@@ -3,6 +3,7 @@
 #include "dravikctl/cli_options.h"
 #include "dravikctl/command_table.h"
 #include "dravikctl/target_result.h"
+#include "dravikctl/discovery_commands.h"
 #include "dravikctl/runner.h"
 
 #ifndef DRAVIKCTL_VERSION
@@ -430,6 +431,8 @@ int RunDry(const Prepared& p, std::ostream& out) {
 }  // namespace
 
 int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    // scan, search and check have their own options (discovery_commands.cpp).
+    if (IsDiscoveryCommand(args)) return RunDiscoveryCommand(args, out, err);
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.ok) {
         err << "dravikctl: " << parsed.error << '\n';

@@ -17,6 +17,9 @@ class ControlPage::DiscoveryAdapter final : public discovery::DiscoveryView {
 public:
     explicit DiscoveryAdapter(ControlPage& page) : page_(page), ui_(*page.ui_) {}
 
+    bool lanMode() const override { return page_.lanMode(); }
+    void setStatus(const QString& text) override { page_.setStatus(text); }
+    void message(const QString& text) override { page_.feedback().message(text); }
     QString selectedModel() const override { return ui_.modelCombo->currentText(); }
     bool lockModelTicked() const override { return ui_.lockModelCheck->isChecked(); }
     void removeAllRows() override {

@@ -9,6 +9,7 @@
 #include "discovery/page_scan.h"
 #include "pages/control/control_discovery_view.h"
 #include "pages/control/control_flow_view.h"
+#include "pages/serial_discovery_view.h"
 #include "pages/control/control_texts.h"
 #include "pages/control/level_controls.h"
 #include "protocol/decode.h"

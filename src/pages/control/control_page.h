@@ -9,6 +9,7 @@
 #include "targets/local_address.h"
 #include "transport/com_port.h"
 #include "transport/exchange_context.h"
+#include "transport/link.h"
 #include "transport/command_flows.h"
 #include "transport/serial_port.h"
 
@@ -29,6 +30,8 @@ class QLineEdit;
 
 namespace dravik::pages {
 
+template <typename Page>
+class SerialDiscoveryView;
 class LevelScrollBar;
 enum class ScrollKind;
 
@@ -126,8 +129,11 @@ private:
     void computeChecksum();
 
     // Discovery (control_page_discovery.cpp): "IP Scan", "Check Monitor" and the monitor
-    // ID "Search".
+    // ID "Search"; the last two run on the worker like the commands.
     class DiscoveryAdapter;
+    friend class SerialDiscoveryView<ControlPage>;
+    SerialDiscoveryView<ControlPage>& serialView();
+    void startSerialDiscovery(const std::function<void(transport::Link&)>& job, std::function<void()> done);
     void setUpDiscovery();
     void scanLan();
     void checkMonitors();
@@ -167,6 +173,7 @@ private:
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
+    std::unique_ptr<SerialDiscoveryView<ControlPage>> serialView_;
     std::unique_ptr<flows::FlowWorker> worker_;
 
     // Last: the scan goes first when the page is destroyed (its threads are joined then).

@@ -1,8 +1,10 @@
-// The discovery buttons of the page: "IP Scan", the monitor ID "Search" and "Check Monitor".
-// The work itself is the page-independent discovery code; this file hands it the page.
-// "Stop" ends a running scan or search.
+// The discovery buttons of the page: "IP Scan", the monitor ID "Search" and "Check Monitor"
+// (the last two on the page's worker thread, like the commands). The work itself is the
+// page-independent discovery code; this file hands it the page. "Stop" ends any of them.
 #include "pages/wall/video_wall_page.h"
 #include "flows/flow_worker.h"
+#include "pages/serial_discovery_view.h"
+#include "pages/wall/wall_flow_view.h"
 
 #include "discovery/page_scan.h"
 #include "pages/wall/wall_discovery_view.h"
@@ -14,7 +16,7 @@ namespace dravik::pages {
 
 void VideoWallPage::SetUpDiscovery() {
     discoveryView_ = std::make_unique<WallDiscoveryView>(*this);
-    scan_ = std::make_unique<discovery::PageScan>(*this, *discoveryView_, discovery::ScanPage::Wall,
+    scan_ = std::make_unique<discovery::PageScan>(*discoveryView_, discovery::ScanPage::Wall,
                                                   env_.scanBackends, env_.scanOptions);
     connect(this, &VideoWallPage::ipScanRequested, this, &VideoWallPage::ScanLan);
     connect(this, &VideoWallPage::idSearchRequested, this, &VideoWallPage::SearchMonitorIds);
@@ -31,7 +33,7 @@ void VideoWallPage::SetUpDiscovery() {
 }
 
 void VideoWallPage::ScanLan() {
-    // A flow inside a pumping wait is still walking the rows the scan would clear.
+    // A flow is still walking the rows the scan would clear.
     if (!lan_ || busy()) return;
     // The wall scans the subnet this computer is on, whatever was typed into the box.
     const targets::LocalAddress local = targets::LookUpLocalAddress(localAddressLookup());
@@ -46,11 +48,67 @@ void VideoWallPage::ScanLan() {
     RebuildGrid();
 }
 
-void VideoWallPage::SearchMonitorIds() {
-    discovery::SearchMonitorIds(*this, *discoveryView_, discovery::WallPageSerialOptions());
+SerialDiscoveryView<VideoWallPage>& VideoWallPage::serialView() {
+    if (!worker_) {
+        worker_ = std::make_unique<flows::FlowWorker>(this);
+        flowView_ = std::make_unique<FlowView>(*this, *worker_);
+    }
+    if (!serialView_) {
+        serialView_ = std::make_unique<SerialDiscoveryView<VideoWallPage>>(*this, *discoveryView_, *worker_);
+    }
+    return *serialView_;
 }
 
-void VideoWallPage::CheckMonitors() { discovery::CheckMonitors(*this, discovery::WallPageSerialOptions()); }
+// The page is busy from the press to the end: the worker holds the COM port meanwhile.
+void VideoWallPage::startSerialDiscovery(const std::function<void(transport::Link&)>& job,
+                                         std::function<void()> done) {
+    flowGuard_.emplace(*this);
+    discoveryView_->clearStopRequest();
+    const bool started = StartWithLinks(
+        *worker_, port_, thread(), [job](const flows::ControlLinks& links) { job(*links.serial); },
+        [this, done = std::move(done)] {
+            markRowInFlight(-1);
+            discoveryView_->setStopEnabled(false);
+            discoveryView_->clearStopRequest();
+            if (done) done();
+            flowGuard_.reset();
+        });
+    if (!started) flowGuard_.reset();
+}
+
+void VideoWallPage::SearchMonitorIds() {
+    if (lan_ || busy() || flowRunning()) return;
+    auto request = std::make_shared<discovery::SearchRequest>();
+    request->options = discovery::WallPageSerialOptions();
+    request->model = discoveryView_->selectedModel().toLatin1().toStdString();
+    SerialDiscoveryView<VideoWallPage>& view = serialView();
+    view.prepare(request->options, 0);
+    auto ran = std::make_shared<bool>(false);
+    startSerialDiscovery(
+        [request, ran, &view](transport::Link& serial) { *ran = discovery::RunIdSearch(*request, serial, view).ran; },
+        [this, ran] {
+            // Only where the button belongs: the line may have gone away meanwhile.
+            if (*ran) discoveryView_->setIdSearchEnabled(!lan_ && port_.isOpen());
+        });
+}
+
+void VideoWallPage::CheckMonitors() {
+    // The button is disabled in LAN mode; there is nothing to verify over RS-232 there.
+    if (lan_ || busy() || flowRunning()) return;
+    auto request = std::make_shared<discovery::CheckRequest>();
+    request->options = discovery::WallPageSerialOptions();
+    request->targets = TargetsOfList(*this);
+    request->selected = selectedRow();
+    const int rows = request->selected >= 0 && request->selected < rowCount() ? 1 : rowCount();
+    SerialDiscoveryView<VideoWallPage>& view = serialView();
+    view.prepare(request->options, rows);
+    if (rows > 0) {
+        discoveryView_->showProgress(0, rows);
+        discoveryView_->setStopEnabled(true);
+    }
+    startSerialDiscovery([request, &view](transport::Link& serial) { discovery::RunMonitorCheck(*request, serial, view); },
+                         nullptr);
+}
 
 bool VideoWallPage::scanRunning() const { return scan_->Busy(); }
 

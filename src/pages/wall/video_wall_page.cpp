@@ -3,6 +3,7 @@
 // and the colour gains live in the other video_wall_*.cpp files.
 #include "pages/wall/video_wall_page.h"
 #include "pages/wall/wall_flow_view.h"
+#include "pages/serial_discovery_view.h"
 #include "pages/page_keys.h"
 #include "pages/status_line.h"
 

@@ -7,12 +7,14 @@
 #include "protocol/frame.h"
 #include "transport/com_port.h"
 #include "transport/exchange_context.h"
+#include "transport/link.h"
 #include "transport/serial_port.h"
 
 #include <QStringList>
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -29,6 +31,8 @@ namespace dravik::pages {
 
 class SpinEdit;
 class WallDiscoveryView;
+template <typename Page>
+class SerialDiscoveryView;
 
 class VideoWallPage : public QWidget,
                       public transport::ExchangeContext,
@@ -176,6 +180,10 @@ private:
     void SetUpList();
     void ConnectButtons();
     void SetUpDiscovery();
+    // The monitor ID "Search" and "Check Monitor" run on the worker like the commands.
+    friend class SerialDiscoveryView<VideoWallPage>;
+    SerialDiscoveryView<VideoWallPage>& serialView();
+    void startSerialDiscovery(const std::function<void(transport::Link&)>& job, std::function<void()> done);
     bool ReadInt(IntBinding& binding);
 
     // Commands (video_wall_commands.cpp), run on the worker thread.
@@ -241,6 +249,7 @@ private:
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
+    std::unique_ptr<SerialDiscoveryView<VideoWallPage>> serialView_;
     std::unique_ptr<flows::FlowWorker> worker_;
 
     // Last: the scan goes first when the page is destroyed (its threads are joined then).

@@ -18,6 +18,9 @@ public:
           progress_(page.findChild<QProgressBar*>(QStringLiteral("discoveryProgress"))),
           stop_(page.findChild<QPushButton*>(QStringLiteral("discoveryStopButton"))) {}
 
+    bool lanMode() const override { return page_.lanMode(); }
+    void setStatus(const QString& text) override { page_.setStatus(text); }
+    void message(const QString& text) override { page_.feedback().message(text); }
     QString selectedModel() const override { return page_.modelComboText(); }
     bool lockModelTicked() const override { return page_.lockModelTicked(); }
     void removeAllRows() override { page_.removeAllRows(); }

@@ -1,0 +1,129 @@
+// A page's view of a running monitor ID "Search" or "Check Monitor": the observer that
+// carries the events from the worker thread to the page, in order, and turns them into the
+// rows, LINK cells, status texts, echo, boxes, progress and "Stop" the operator has always
+// seen. Both pages use it; they differ only in their options (the refusal, the receive box).
+#pragma once
+
+#include "discovery/discovery_view.h"
+#include "discovery/serial_search.h"
+#include "flows/flow_worker.h"
+#include "pages/page_flow.h"
+#include "protocol/identity.h"
+#include "transport/send_flow.h"
+
+namespace dravik::pages {
+
+// `Page` is an ExchangeContext with markRowInFlight(int), frame_ and reply_, and declares
+// this class its friend.
+template <typename Page>
+class SerialDiscoveryView final : public discovery::SerialDiscoveryObserver {
+public:
+    SerialDiscoveryView(Page& page, discovery::DiscoveryView& view, flows::FlowWorker& worker)
+        : bridge_(page, worker), view_(&view) {}
+
+    // Set before each run, on the page's thread, while no run is going on. `rows`: the rows
+    // a check walks, for its "n of N" (0 for a search, which counts its own IDs).
+    void prepare(const discovery::SerialDiscoveryOptions& options, int rows) {
+        options_ = options;
+        rows_ = rows;
+        rowsDone_ = 0;
+    }
+
+    void status(const QString& text) override {
+        bridge_.post([text](Page& p) { p.setStatus(text); });
+    }
+    void message(const QString& text) override {
+        bridge_.call([text](Page& p) { p.feedback().message(text); });
+    }
+    void refused(const std::string& model) override {
+        const bool control = options_.page == protocol::IdentityPage::Control;
+        bridge_.call([control, model = QString::fromStdString(model)](Page& p) {
+            if (control) {
+                transport::RefuseCommand(p, model);
+            } else {
+                p.feedback().message(QString::fromStdString(protocol::WallRefusalText(model.toStdString())));
+            }
+        });
+    }
+    void beep() override {
+        bridge_.post([](Page& p) { p.feedback().beep(); });
+    }
+    void focusList() override {
+        bridge_.post([](Page& p) { p.focusTargetList(); });
+    }
+    void clearTx() override {
+        bridge_.post([](Page& p) { p.setTxText(QString()); });
+    }
+
+    void searchStarted(int total) override {
+        discovery::DiscoveryView* view = view_;
+        bridge_.post([view, total](Page& p) {
+            view->removeAllRows();
+            view->setIdSearchEnabled(false);
+            view->showProgress(0, total);
+            view->setStopEnabled(true);
+            p.writeControls();
+        });
+    }
+    void searchProgress(int done, int total) override {
+        discovery::DiscoveryView* view = view_;
+        bridge_.post([view, done, total](Page&) { view->showProgress(done, total); });
+    }
+    void found(const discovery::FoundId& id) override {
+        discovery::DiscoveryView* view = view_;
+        const QString idText = QString::number(id.id);
+        const QString model = QString::fromLatin1(id.model.data(), static_cast<qsizetype>(id.model.size()));
+        bridge_.post([view, idText, model](Page&) {
+            view->appendRow({idText, model, QStringLiteral("Y"), QStringLiteral("0"), idText});
+        });
+    }
+    void searchEnded() override {
+        discovery::DiscoveryView* view = view_;
+        bridge_.post([view](Page&) { view->setStopEnabled(false); });
+    }
+
+    void rowStarted(int index) override {
+        bridge_.post([index](Page& p) { p.markRowInFlight(index); });
+    }
+    void frameSealed(int, const protocol::Frame& frame) override {
+        // The Control page with its Show flag; the wall page always.
+        bridge_.post([frame](Page& p) {
+            p.frame_ = frame;
+            if (!p.showFlag()) return;
+            p.setTxText(transport::HexSpaced(frame.bytes()));
+            p.writeControls();
+        });
+    }
+    void replyReceived(int, std::span<const protocol::Byte> reply) override {
+        const bool shows = options_.checkShowsReply;
+        bridge_.post([shows, bytes = protocol::Bytes(reply.begin(), reply.end())](Page& p) {
+            p.reply_.assign(bytes);
+            if (!shows || !p.showFlag()) return;
+            p.setRxText(transport::HexSpaced(bytes));
+            p.writeControls();
+        });
+    }
+    void rowChecked(int index, const flows::RowResult&, bool named) override {
+        discovery::DiscoveryView* view = view_;
+        const int done = ++rowsDone_;
+        const int total = rows_;
+        bridge_.post([view, index, named, done, total](Page& p) {
+            p.markRowInFlight(-1);
+            // The list is the page's while the check runs, but never mark a row that is gone.
+            if (index < p.rowCount()) {
+                p.setCellText(index, transport::kColLink, named ? QStringLiteral("Y") : QStringLiteral("N"));
+            }
+            view->showProgress(done, total);
+        });
+    }
+    bool stopRequested() override { return bridge_.stopRequested(); }
+
+private:
+    FlowBridge<Page> bridge_;
+    discovery::DiscoveryView* view_;
+    discovery::SerialDiscoveryOptions options_;
+    int rows_ = 0;
+    int rowsDone_ = 0;  // counted on the worker, shown on the page
+};
+
+}  // namespace dravik::pages

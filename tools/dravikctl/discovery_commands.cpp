@@ -1,0 +1,761 @@
+#include "dravikctl/discovery_commands.h"
+
+#include "dravikctl/command_table.h"
+#include "dravikctl/dravikctl.h"
+#include "dravikctl/report.h"
+#include "discovery/lan_scanner.h"
+#include "protocol/frame.h"
+#include "targets/records.h"
+#include "transport/serial_link.h"
+#include "transport/serial_port.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <thread>
+
+namespace dravik::ctl {
+
+namespace {
+
+using flows::Outcome;
+
+enum class Sub { Scan, Search, Check };
+
+const char* NameOf(Sub sub) {
+    switch (sub) {
+        case Sub::Scan: return "scan";
+        case Sub::Search: return "search";
+        case Sub::Check: return "check";
+    }
+    return "scan";
+}
+
+std::optional<Sub> SubFromName(std::string_view name) {
+    if (name == "scan") return Sub::Scan;
+    if (name == "search") return Sub::Search;
+    if (name == "check") return Sub::Check;
+    return std::nullopt;
+}
+
+// Arguments are shown back in messages cut short, with control bytes as '?'.
+std::string Quote(std::string_view text) {
+    std::string s = "'";
+    for (char c : text.substr(0, 60)) s += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+    return s + (text.size() > 60 ? "...'" : "'");
+}
+
+bool ParseInt(std::string_view text, int lo, int hi, int& out) {
+    int v = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (text.empty() || text.size() > 6 || ec != std::errc() || ptr != end || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+// Four decimal fields 0..255.
+std::optional<std::array<int, 4>> ParseIPv4(std::string_view text) {
+    std::array<int, 4> f{};
+    for (int i = 0; i < 4; ++i) {
+        const auto dot = text.find('.');
+        const std::string_view part = i < 3 ? text.substr(0, dot) : text;
+        if ((i < 3 && dot == std::string_view::npos) || part.empty() || part.size() > 3 ||
+            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            !ParseInt(part, 0, 255, f[static_cast<std::size_t>(i)]))
+            return std::nullopt;
+        if (i < 3) text.remove_prefix(dot + 1);
+    }
+    return f;
+}
+
+std::string PrefixOf(const std::array<int, 4>& f) {
+    return std::to_string(f[0]) + "." + std::to_string(f[1]) + "." + std::to_string(f[2]) + ".";
+}
+
+struct Display {
+    int id = 1;
+    std::optional<std::string> model;
+};
+
+struct Args {
+    Sub sub = Sub::Scan;
+    bool help = false;
+    Format format = Format::Text;
+    bool formatGiven = false;
+    bool verbose = false;
+    std::vector<ScanRange> ranges;
+    bool local = false;
+    std::optional<std::string> port;
+    int from = discovery::kFirstSearchId;
+    int to = discovery::kLastSearchId;
+    std::optional<std::string> model;  // search: picks the query; check: for every --id without one
+    std::vector<Display> displays;     // check --id
+    std::vector<std::string> lists;    // check --list
+    std::optional<std::string> writeList;
+};
+
+struct OptionDef {
+    std::string_view name;
+    char shortName;
+    bool takesValue;
+    unsigned subs;  // bit per Sub
+};
+
+constexpr unsigned kScan = 1, kSearch = 2, kCheck = 4, kAll = 7;
+
+constexpr OptionDef kOptions[] = {
+    {"help", 'h', false, kAll},       {"verbose", 'v', false, kAll},     {"format", 0, true, kAll},
+    {"json", 0, false, kAll},         {"write-list", 0, true, kAll},     {"range", 0, true, kScan},
+    {"local", 0, false, kScan},       {"port", 0, true, kSearch | kCheck}, {"from", 0, true, kSearch},
+    {"to", 0, true, kSearch},         {"model", 0, true, kSearch | kCheck}, {"id", 0, true, kCheck},
+    {"list", 0, true, kCheck},
+};
+
+unsigned BitOf(Sub sub) { return 1u << static_cast<unsigned>(sub); }
+
+class Parser {
+public:
+    std::optional<Args> run(std::span<const std::string> args, std::string& error) {
+        error_ = &error;
+        const auto sub = SubFromName(args[0]);
+        if (!sub) return fail("unknown subcommand " + Quote(args[0]));
+        a_.sub = *sub;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            const std::string& arg = args[i];
+            if (arg.size() < 2 || arg[0] != '-') return fail("unexpected " + Quote(arg) + " (see 'dravikctl " + NameOf(a_.sub) + " --help')");
+            const OptionDef* def = nullptr;
+            std::optional<std::string> value;
+            if (arg[1] == '-') {
+                std::string_view body = std::string_view(arg).substr(2);
+                if (const auto eq = body.find('='); eq != std::string_view::npos) {
+                    value = std::string(body.substr(eq + 1));
+                    body = body.substr(0, eq);
+                }
+                for (const auto& d : kOptions)
+                    if (d.name == body) def = &d;
+                if (!def) return fail("unknown option " + Quote(arg));
+            } else {
+                for (const auto& d : kOptions)
+                    if (arg.size() == 2 && d.shortName == arg[1]) def = &d;
+                if (!def) return fail("unknown option " + Quote(arg));
+            }
+            const std::string name = "--" + std::string(def->name);
+            if ((def->subs & BitOf(a_.sub)) == 0) return fail(name + " does not apply to '" + NameOf(a_.sub) + "'");
+            if (def->takesValue && !value) {
+                if (i + 1 >= args.size()) return fail(name + " needs a value");
+                value = args[++i];
+            }
+            if (!def->takesValue && value) return fail(name + " takes no value");
+            if (!apply(def->name, name, value.value_or(std::string()))) return std::nullopt;
+        }
+        if (a_.help) return a_;
+        return finish();
+    }
+
+private:
+    std::nullopt_t fail(std::string message) {
+        *error_ = std::move(message);
+        return std::nullopt;
+    }
+    bool error(std::string message) {
+        *error_ = std::move(message);
+        return false;
+    }
+
+    bool apply(std::string_view opt, const std::string& name, const std::string& value) {
+        if (opt == "help") {
+            a_.help = true;
+        } else if (opt == "verbose") {
+            a_.verbose = true;
+        } else if (opt == "format" || opt == "json") {
+            const auto format = opt == "json" ? std::optional<Format>(Format::Jsonl) : FormatFromName(value);
+            if (!format || *format == Format::Prometheus)
+                return error(name + " wants text, json, jsonl or csv here, not " + Quote(opt == "json" ? "json" : value));
+            if (a_.formatGiven && a_.format != *format) return error("--format given twice");
+            a_.format = *format;
+            a_.formatGiven = true;
+        } else if (opt == "write-list") {
+            if (value.empty()) return error(name + " needs a file name");
+            a_.writeList = value;
+        } else if (opt == "range") {
+            std::string why;
+            const auto range = ParseScanRange(value, why);
+            if (!range) return error(name + " " + Quote(value) + ": " + why);
+            a_.ranges.push_back(*range);
+        } else if (opt == "local") {
+            a_.local = true;
+        } else if (opt == "port") {
+            if (value.empty()) return error(name + " needs a device path");
+            a_.port = value;
+        } else if (opt == "from" || opt == "to") {
+            int id = 0;
+            if (!ParseInt(value, 0, 255, id)) return error(name + " wants a monitor ID from 0 to 255, not " + Quote(value));
+            (opt == "from" ? a_.from : a_.to) = id;
+        } else if (opt == "model") {
+            if (value.empty()) return error(name + " needs a model name");
+            if (!IsKnownModel(value)) return error("unknown model " + Quote(value));
+            auto& field = a_.displays.empty() ? a_.model : a_.displays.back().model;
+            if (field) return error(name + " given twice for one display");
+            field = value;
+        } else if (opt == "id") {
+            int id = 0;
+            if (!ParseInt(value, 0, 255, id)) return error(name + " wants a monitor ID from 0 to 255, not " + Quote(value));
+            a_.displays.push_back({id, std::nullopt});
+        } else if (opt == "list") {
+            if (value.empty()) return error(name + " needs a file name");
+            a_.lists.push_back(value);
+        }
+        return true;
+    }
+
+    std::optional<Args> finish() {
+        switch (a_.sub) {
+            case Sub::Scan:
+                if (a_.ranges.empty() && !a_.local)
+                    return fail("'scan' needs --range A.B.C.0/24 or FIRST-LAST, or --local for this computer's subnet");
+                if (!a_.ranges.empty() && a_.local) return fail("'scan' takes --range or --local, not both");
+                break;
+            case Sub::Search:
+                if (!a_.port) return fail("'search' needs --port DEVICE, the RS-232 line");
+                if (!a_.model) return fail("'search' needs --model: it picks the identity query (A2 01 or A1 00)");
+                if (a_.from > a_.to)
+                    return fail("--from " + std::to_string(a_.from) + " comes after --to " + std::to_string(a_.to));
+                break;
+            case Sub::Check:
+                if (!a_.port) return fail("'check' needs --port DEVICE, the RS-232 line");
+                if (a_.displays.empty() && a_.lists.empty())
+                    return fail("'check' needs displays: --list FILE, or --id N --model MODEL");
+                if (a_.model && a_.displays.empty()) return fail("--model before any --id needs an --id to belong to");
+                for (const Display& d : a_.displays)
+                    if (!d.model && !a_.model) return fail("display --id " + std::to_string(d.id) + " needs --model");
+                break;
+        }
+        return a_;
+    }
+
+    Args a_;
+    std::string* error_ = nullptr;
+};
+
+std::string Usage(Sub sub) {
+    const char* output =
+        "Output:\n"
+        "  --format FORMAT    text (default), json (one document), jsonl (one object per\n"
+        "                     line) or csv\n"
+        "  --json             the same as --format jsonl\n"
+        "  --write-list FILE  also save what was found as a list file of the tool (the\n"
+        "                     format of MO_IP.log / MO_ID.log)\n"
+        "  -v, --verbose      also the frames sent and the replies, in hex\n"
+        "  -h, --help         this text\n";
+    switch (sub) {
+        case Sub::Scan:
+            return std::string(
+                       "Usage: dravikctl scan (--range RANGE ... | --local) [OUTPUT]\n"
+                       "Finds displays as the pages' \"IP Scan\" does: each host of the range is tested\n"
+                       "for presence (ICMP echo, then the neighbour table), and a present host is asked\n"
+                       "over TCP port 5000 for its model with the identity queries, monitor ID 1 up to\n"
+                       "the first that answers. Hosts are started 80 ms apart. One line per display\n"
+                       "found: address, model, monitor ID.\n"
+                       "  --range RANGE      A.B.C.0/24 (hosts 1 to 254) or FIRST-LAST within one /24,\n"
+                       "                     e.g. 192.168.10.20-192.168.10.40; repeatable\n"
+                       "  --local            the /24 of this computer's first IPv4 address (never\n"
+                       "                     guessed otherwise)\n"
+                       "Exit status 0 when a display was found, 3 when none was (or no host could be\n"
+                       "tested), 1 when some hosts could not be tested.\n"
+                       "Example: dravikctl scan --range 192.168.10.0/24 --write-list MO_IP.log\n\n") +
+                   output;
+        case Sub::Search:
+            return std::string(
+                       "Usage: dravikctl search --port DEVICE --model MODEL [--from N] [--to M] [OUTPUT]\n"
+                       "The Control page's monitor ID \"Search\": asks IDs N to M (default 1 to 25) on\n"
+                       "the RS-232 line for their identity, each 500 ms (then 200 ms more) after the\n"
+                       "query, and lists the IDs that answer with the model text they report (a\n"
+                       "leading maker name removed). MODEL picks the identity query (A2 01 or A1 00).\n"
+                       "Exit status 0 when an ID answered, 3 when none did or the line did not open,\n"
+                       "1 when the model has no identity query.\n"
+                       "Example: dravikctl search --port /dev/ttyUSB0 --model LM-55 --from 1 --to 40\n\n") +
+                   output;
+        case Sub::Check:
+            return std::string(
+                       "Usage: dravikctl check --port DEVICE (--list FILE | --id N --model MODEL ...) [OUTPUT]\n"
+                       "The Control page's \"Check Monitor\": asks each display for its identity (600 ms,\n"
+                       "then 500 ms more) and marks LINK Y when it answers with exactly its model name,\n"
+                       "else N; 100 ms between displays. --list takes an RS-232 list file (MO_ID.log);\n"
+                       "--model after --id belongs to that display, before the first --id to all.\n"
+                       "--write-list saves the displays that answered with their model.\n"
+                       "Exit status 0 when every display named its model, 3 when none could be\n"
+                       "reached (the line did not open), 1 otherwise.\n"
+                       "Example: dravikctl check --port /dev/ttyUSB0 --list MO_ID.log --format json\n\n") +
+                   output;
+    }
+    return output;
+}
+
+// --- Results -------------------------------------------------------------------------------
+
+struct Row {
+    flows::RowResult result;
+    std::string device;  // RS-232 line
+    std::optional<bool> named;
+};
+
+QString Q(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string Hex(std::span<const protocol::Byte> bytes) {
+    std::string s = protocol::HexSpaced(bytes);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+int IdOf(const targets::Target& t) {
+    int id = 0;
+    return ParseInt(t.id, 0, 255, id) ? id : -1;
+}
+
+QJsonObject JsonOf(const Row& row, Sub sub) {
+    const flows::RowResult& r = row.result;
+    QJsonObject o;
+    o[QStringLiteral("target")] = Q(r.target.label());
+    o[QStringLiteral("interface")] = r.target.serial() ? QStringLiteral("serial") : QStringLiteral("lan");
+    if (!r.target.serial()) o[QStringLiteral("address")] = Q(r.target.address);
+    if (r.target.serial()) o[QStringLiteral("device")] = Q(row.device);
+    if (const int id = IdOf(r.target); id >= 0) o[QStringLiteral("id")] = id;
+    o[QStringLiteral("model")] = Q(r.target.model);
+    o[QStringLiteral("command")] = QString::fromLatin1(NameOf(sub));
+    o[QStringLiteral("outcome")] = Q(std::string(flows::OutcomeName(r.outcome)));
+    const bool ok = row.named ? *row.named : flows::Succeeded(r.outcome);
+    o[QStringLiteral("ok")] = ok;
+    o[QStringLiteral("reachable")] = !flows::Unreachable(r.outcome);
+    if (!r.systemText.empty()) o[QStringLiteral("system_text")] = Q(r.systemText);
+    if (row.named) {
+        o[QStringLiteral("named")] = *row.named;
+        if (r.value.model) o[QStringLiteral("reported")] = Q(*r.value.model);
+    }
+    QJsonArray frames, replies;
+    for (const auto& f : r.framesSent) frames.append(Q(Hex(f.bytes())));
+    if (!r.reply.empty()) replies.append(Q(Hex(r.reply)));
+    o[QStringLiteral("frames")] = frames;
+    o[QStringLiteral("replies")] = replies;
+    return o;
+}
+
+std::string Padded(std::string text, std::size_t width) {
+    if (text.size() < width) text.resize(width, ' ');
+    return text;
+}
+
+std::string TextOf(const Row& row, bool verbose) {
+    const flows::RowResult& r = row.result;
+    std::string line = Padded(r.target.label(), 15) + "  ";
+    if (row.named) {
+        line += Padded(r.target.model, 9) + "  LINK " + (*row.named ? "Y" : "N") + "  ";
+        line += std::string(flows::OutcomeName(r.outcome));
+        if (r.value.model && !*row.named) line += " (answered '" + *r.value.model + "')";
+    } else {
+        line += Padded(r.target.model, 9);
+        if (!r.target.serial()) line += "  id " + r.target.id;
+    }
+    if (!r.systemText.empty() && !flows::Succeeded(r.outcome)) line += " (" + r.systemText + ")";
+    line += '\n';
+    if (verbose) {
+        for (const auto& f : r.framesSent) line += "  TX " + Hex(f.bytes()) + '\n';
+        if (!r.reply.empty()) line += "  RX " + Hex(r.reply) + '\n';
+    }
+    return line;
+}
+
+constexpr const char* kCsvHeader = "target,interface,address,device,id,model,command,outcome,ok,system_text,reported,link\n";
+
+std::string CsvOf(const Row& row, Sub sub) {
+    const flows::RowResult& r = row.result;
+    const int id = IdOf(r.target);
+    const bool ok = row.named ? *row.named : flows::Succeeded(r.outcome);
+    const std::vector<std::string> fields = {
+        r.target.label(), r.target.serial() ? "serial" : "lan", r.target.serial() ? "" : r.target.address,
+        r.target.serial() ? row.device : "", id >= 0 ? std::to_string(id) : "", r.target.model, NameOf(sub),
+        std::string(flows::OutcomeName(r.outcome)), ok ? "true" : "false", r.systemText,
+        row.named && r.value.model ? *r.value.model : "", row.named ? (*row.named ? "Y" : "N") : ""};
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + CsvField(fields[i]);
+    return line + '\n';
+}
+
+void Print(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
+    switch (a.format) {
+        case Format::Text:
+            for (const Row& r : rows) out << TextOf(r, a.verbose);
+            break;
+        case Format::Csv:
+            out << kCsvHeader;
+            for (const Row& r : rows) out << CsvOf(r, a.sub);
+            break;
+        case Format::Jsonl:
+            for (const Row& r : rows) {
+                QJsonObject o = JsonOf(r, a.sub);
+                o[QStringLiteral("version")] = kJsonVersion;
+                out << QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() << '\n';
+            }
+            break;
+        case Format::Json: {
+            QJsonObject doc;
+            doc[QStringLiteral("version")] = kJsonVersion;
+            doc[QStringLiteral("command")] = QString::fromLatin1(NameOf(a.sub));
+            doc[QStringLiteral("ok")] = ok;
+            QJsonArray results;
+            for (const Row& r : rows) results.append(JsonOf(r, a.sub));
+            doc[QStringLiteral("results")] = results;
+            doc[QStringLiteral("skipped")] = QJsonArray();
+            out << QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
+            break;
+        }
+        case Format::Prometheus: break;
+    }
+}
+
+// Saves the rows as a list file; the ID and address fields hold 2 and 15 characters, so a
+// row that does not fit is left out with a warning.
+bool WriteList(const std::string& path, const std::vector<targets::Target>& rows, bool serial, std::ostream& err) {
+    targets::RecordFile file;
+    file.headerRead = true;
+    file.header = targets::HeaderRecord::FromValues(1, 1, false);
+    for (const targets::Target& t : rows) {
+        if (t.id.size() > targets::kMaxIdChars || t.address.size() > targets::kMaxAddressChars) {
+            err << "dravikctl: " << t.label() << " does not fit a list file row (IDs up to 99); left out of "
+                << Quote(path) << '\n';
+            continue;
+        }
+        targets::DeviceRecord d;
+        d.model = t.model.substr(0, targets::kMaxModelChars);
+        d.id = t.id;
+        if (!serial) d.address = t.address;
+        file.devices.push_back(std::move(d));
+    }
+    const auto mode = serial ? targets::RecordMode::Serial : targets::RecordMode::Lan;
+    const protocol::Bytes bytes = targets::EncodeRecords(file, mode, targets::RecordKind::List);
+    QSaveFile save(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
+    if (!save.open(QIODevice::WriteOnly) ||
+        save.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !save.commit()) {
+        err << "dravikctl: cannot write the list file " << Quote(path) << '\n';
+        return false;
+    }
+    return true;
+}
+
+// --- scan ----------------------------------------------------------------------------------
+
+class ScanCollector final : public discovery::ScanSink {
+public:
+    void OnScanResult(discovery::FoundDisplay found) override { found_.push_back(std::move(found)); }
+    void OnScanError() override { ++errors_; }
+    void OnScanFinished() override {}
+
+    std::vector<discovery::FoundDisplay> found_;
+    int errors_ = 0;
+};
+
+int RunScan(const Args& a, const DiscoveryEnvironment& env, std::ostream& out, std::ostream& err) {
+    std::vector<ScanRange> ranges = a.ranges;
+    if (a.local) {
+        targets::SystemAddressLookup system;
+        targets::LocalAddressLookup& lookup = env.localAddress ? *env.localAddress : system;
+        const targets::LocalAddress local = targets::LookUpLocalAddress(lookup);
+        std::string why;
+        const auto range = local.usable ? ParseScanRange(local.shown.toStdString() + "/24", why) : std::nullopt;
+        if (!range) {
+            err << "dravikctl: --local: this computer has no usable IPv4 address (found "
+                << Quote(local.shown.toStdString()) << ")\n";
+            return kExitNothingReached;
+        }
+        ranges.push_back(*range);
+    }
+    const discovery::ScanBackends backends = env.scanBackends ? env.scanBackends() : discovery::SystemScanBackends();
+    ScanCollector sink;
+    int hosts = 0;
+    for (const ScanRange& range : ranges) {
+        discovery::ScanOptions options = env.scanOptions;
+        options.firstHost = range.first;
+        options.lastHost = range.last;
+        // The scan is over when its threads are: no one waits for a "finished" here.
+        options.finishDelay = std::chrono::milliseconds{0};
+        hosts += discovery::HostCount(options);
+        discovery::LanScanner scanner(sink, backends, options);
+        if (!scanner.Start(range.prefix + std::to_string(range.first))) {
+            err << "dravikctl: the scan of " << range.prefix << range.first << "-" << range.last << " could not start\n";
+            return kExitNothingReached;
+        }
+        // The probes hand their reports to this thread through its event queue.
+        while (scanner.Busy()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            std::this_thread::sleep_for(std::chrono::milliseconds{2});
+        }
+        QCoreApplication::processEvents();
+    }
+    // In address order, whatever order the probes ended in.
+    auto key = [](const discovery::FoundDisplay& f) {
+        const auto ip = ParseIPv4(f.address);
+        return ip ? (*ip)[0] << 24 | (*ip)[1] << 16 | (*ip)[2] << 8 | (*ip)[3] : 0;
+    };
+    std::sort(sink.found_.begin(), sink.found_.end(), [&](const auto& x, const auto& y) { return key(x) < key(y); });
+
+    std::vector<Row> rows;
+    std::vector<targets::Target> found;
+    for (const discovery::FoundDisplay& f : sink.found_) {
+        Row row;
+        row.result.target.interface = targets::Interface::Lan;
+        row.result.target.address = f.address;
+        row.result.target.model = f.model;
+        row.result.target.id = std::to_string(f.monitorId);
+        row.result.target.pos = "0";
+        row.result.outcome = Outcome::Replied;
+        row.result.value.model = f.model;
+        found.push_back(row.result.target);
+        rows.push_back(std::move(row));
+    }
+    const bool ok = !rows.empty() && sink.errors_ == 0;
+    Print(rows, a, ok, out);
+    if (sink.errors_ > 0) err << "dravikctl: " << sink.errors_ << " of " << hosts << " hosts could not be tested (SCAN ERROR)\n";
+    if (a.writeList && !WriteList(*a.writeList, found, false, err)) return kExitFailed;
+    if (rows.empty()) return kExitNothingReached;
+    return sink.errors_ > 0 ? kExitFailed : kExitOk;
+}
+
+// --- search and check ----------------------------------------------------------------------
+
+// What a script sees of the events: the boxes' texts go to standard error when they tell of
+// a failure; the rest is in the results.
+class ConsoleObserver final : public discovery::SerialDiscoveryObserver {
+public:
+    void refused(const std::string& model) override { refusals.push_back(model); }
+    std::vector<std::string> refusals;
+};
+
+bool OpenLine(transport::SerialPort& port, const std::string& device, Outcome& outcome, std::string& text) {
+    if (port.open(QString::fromLocal8Bit(device.data(), static_cast<qsizetype>(device.size()))) ==
+        transport::OpenResult::Opened)
+        return true;
+    switch (port.lastReason()) {
+        case transport::OpenReason::PermissionDenied: outcome = Outcome::PermissionDenied; break;
+        case transport::OpenReason::InUse: outcome = Outcome::PortBusy; break;
+        default: outcome = Outcome::PortClosed; break;
+    }
+    text = port.lastReasonText().toStdString();
+    return false;
+}
+
+int RunSearch(const Args& a, const DiscoveryEnvironment& env, std::ostream& out, std::ostream& err) {
+    transport::SerialPort port;
+    Outcome failure = Outcome::PortClosed;
+    std::string why;
+    if (!OpenLine(port, *a.port, failure, why)) {
+        err << "dravikctl: cannot open " << Quote(*a.port) << ": " << flows::OutcomeName(failure)
+            << (why.empty() ? "" : " (" + why + ")") << '\n';
+        return kExitNothingReached;
+    }
+    transport::SerialLink link(port);
+    discovery::SearchRequest request;
+    request.options = env.serialOptions;
+    request.model = *a.model;
+    request.firstId = a.from;
+    request.lastId = a.to;
+    ConsoleObserver observer;
+    const discovery::SearchRun run = discovery::RunIdSearch(request, link, observer);
+    if (!run.ran) {
+        if (run.refusal == Outcome::RefusedForModel) {
+            err << "dravikctl: " << *a.model << " has no identity query; nothing sent\n";
+            return kExitFailed;
+        }
+        err << "dravikctl: the line " << Quote(*a.port) << " closed\n";
+        return kExitNothingReached;
+    }
+    std::vector<Row> rows;
+    std::vector<targets::Target> found;
+    for (const flows::RowResult& r : run.ids) {
+        if (!r.value.model && !a.verbose) continue;
+        Row row;
+        row.result = r;
+        row.device = *a.port;
+        if (r.value.model) {
+            row.result.target.model = *r.value.model;
+            found.push_back(row.result.target);
+        }
+        rows.push_back(std::move(row));
+    }
+    // With -v every ID asked is shown; without it only those that answered.
+    Print(rows, a, !found.empty(), out);
+    if (a.writeList && !WriteList(*a.writeList, found, true, err)) return kExitFailed;
+    return found.empty() ? kExitNothingReached : kExitOk;
+}
+
+// The RS-232 rows of list files: monitor ID and model of each record.
+bool LoadSerialList(const std::string& path, std::vector<targets::Target>& out, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read the list file " + Quote(path);
+        return false;
+    }
+    constexpr std::size_t kLimit = 1 << 20;
+    protocol::Bytes bytes;
+    char buffer[4096];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+        if (bytes.size() > kLimit) {
+            error = Quote(path) + " is too large for a list file";
+            return false;
+        }
+    }
+    const targets::RecordFile file = targets::DecodeRecords(bytes);
+    int row = 0;
+    for (const targets::DeviceRecord& d : file.devices) {
+        ++row;
+        int id = 0;
+        if (!ParseInt(d.id, 0, 255, id)) {
+            error = Quote(path) + " row " + std::to_string(row) + " (id): " + Quote(d.id) + " is not a monitor ID from 0 to 255";
+            return false;
+        }
+        targets::Target t;
+        t.interface = targets::Interface::Serial;
+        t.id = std::to_string(id);
+        t.model = d.model;
+        out.push_back(std::move(t));
+    }
+    return true;
+}
+
+int RunCheck(const Args& a, const DiscoveryEnvironment& env, std::ostream& out, std::ostream& err) {
+    discovery::CheckRequest request;
+    request.options = env.serialOptions;
+    // Every list row is checked before anything is sent.
+    for (const std::string& path : a.lists) {
+        std::string error;
+        if (!LoadSerialList(path, request.targets, error)) {
+            err << "dravikctl: " << error << '\n';
+            return kExitUsage;
+        }
+    }
+    for (const Display& d : a.displays) {
+        targets::Target t;
+        t.interface = targets::Interface::Serial;
+        t.id = std::to_string(d.id);
+        t.model = d.model ? *d.model : *a.model;
+        request.targets.push_back(std::move(t));
+    }
+    if (request.targets.empty()) {
+        err << "dravikctl: no displays: the list files hold none\n";
+        return kExitUsage;
+    }
+    transport::SerialPort port;
+    Outcome failure = Outcome::PortClosed;
+    std::string why;
+    std::vector<Row> rows;
+    if (!OpenLine(port, *a.port, failure, why)) {
+        // Nothing can be asked: every display gets the line's failure.
+        for (const targets::Target& t : request.targets) {
+            Row row;
+            row.result.target = t;
+            row.result.outcome = failure;
+            row.result.systemText = why;
+            row.device = *a.port;
+            row.named = false;
+            rows.push_back(std::move(row));
+        }
+        Print(rows, a, false, out);
+        return kExitNothingReached;
+    }
+    transport::SerialLink link(port);
+    ConsoleObserver observer;
+    const discovery::CheckRun run = discovery::RunMonitorCheck(request, link, observer);
+    std::vector<targets::Target> named;
+    bool all = true, none = true;
+    for (const discovery::CheckedRow& c : run.rows) {
+        Row row;
+        row.result = c.result;
+        row.device = *a.port;
+        row.named = c.named;
+        all = all && c.named;
+        none = none && flows::Unreachable(c.result.outcome);
+        if (c.named) named.push_back(c.result.target);
+        rows.push_back(std::move(row));
+    }
+    Print(rows, a, all, out);
+    if (a.writeList && !WriteList(*a.writeList, named, true, err)) return kExitFailed;
+    if (all) return kExitOk;
+    return none ? kExitNothingReached : kExitFailed;
+}
+
+}  // namespace
+
+std::optional<ScanRange> ParseScanRange(std::string_view text, std::string& error) {
+    if (const auto slash = text.find('/'); slash != std::string_view::npos) {
+        const auto ip = ParseIPv4(text.substr(0, slash));
+        if (!ip) {
+            error = "wants A.B.C.0/24 or FIRST-LAST";
+            return std::nullopt;
+        }
+        if (text.substr(slash + 1) != "24") {
+            error = "only a /24 (hosts 1 to 254 of one subnet) is scanned at a time, not /" +
+                    std::string(text.substr(slash + 1, 8));
+            return std::nullopt;
+        }
+        return ScanRange{PrefixOf(*ip), discovery::kFirstHost, discovery::kLastHost};
+    }
+    const auto dash = text.find('-');
+    const auto first = dash == std::string_view::npos ? std::nullopt : ParseIPv4(text.substr(0, dash));
+    const auto last = dash == std::string_view::npos ? std::nullopt : ParseIPv4(text.substr(dash + 1));
+    if (!first || !last) {
+        error = "wants A.B.C.0/24 or FIRST-LAST";
+        return std::nullopt;
+    }
+    if (PrefixOf(*first) != PrefixOf(*last)) {
+        error = "a range stays within one /24 (the first three numbers of both ends alike)";
+        return std::nullopt;
+    }
+    const int from = (*first)[3], to = (*last)[3];
+    if (from < discovery::kFirstHost || to > discovery::kLastHost || from > to) {
+        error = "the hosts run from 1 to 254, the first not after the last";
+        return std::nullopt;
+    }
+    return ScanRange{PrefixOf(*first), from, to};
+}
+
+bool IsDiscoveryCommand(std::span<const std::string> args) {
+    if (args.empty()) return false;
+    if (args[0] == "help") return args.size() > 1 && SubFromName(args[1]).has_value();
+    return SubFromName(args[0]).has_value();
+}
+
+int RunDiscoveryCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+                        const DiscoveryEnvironment& env) {
+    if (args.empty()) return kExitUsage;
+    if (args[0] == "help") {
+        out << Usage(*SubFromName(args[1]));
+        return kExitOk;
+    }
+    std::string error;
+    const std::optional<Args> parsed = Parser().run(args, error);
+    if (!parsed) {
+        err << "dravikctl: " << error << '\n';
+        return kExitUsage;
+    }
+    const Args& a = *parsed;
+    if (a.help) {
+        out << Usage(a.sub);
+        return kExitOk;
+    }
+    switch (a.sub) {
+        case Sub::Scan: return RunScan(a, env, out, err);
+        case Sub::Search: return RunSearch(a, env, out, err);
+        case Sub::Check: return RunCheck(a, env, out, err);
+    }
+    return kExitUsage;
+}
+
+}  // namespace dravik::ctl
