@@ -81,6 +81,7 @@ public:
     }
     void replyReceived(int, std::span<const Byte>) override { events << "rx"; }
     void rowChecked(int index, const flows::RowResult& r, bool named) override {
+        if (index + 1 == stopAfter) stop = true;
         events << QString("checked:%1:%2:%3").arg(index).arg(named ? "Y" : "N")
                       .arg(QString::fromLatin1(flows::OutcomeName(r.outcome).data()));
     }
@@ -334,6 +335,27 @@ TEST(SerialSearch, CheckByPage) {
 }
 
 TEST(SerialSearch, CheckEmptyListOrClosedLine) {
+    {
+        SCOPED_TRACE("the stop after the first of three rows ends the walk there");
+        MemoryLink line(MemoryLink::Style::Serial);
+        AddPeer(line, 1, "LM-55");
+        Recorder rec;
+        rec.stopAfter = 1;
+        discovery::CheckRequest request;
+        transport::VirtualClock pauses;
+        request.clock = &pauses;
+        for (const char* id : {"1", "2", "3"}) {
+            targets::Target t;
+            t.interface = targets::Interface::Serial;
+            t.id = id;
+            t.model = "LM-55";
+            request.targets.push_back(t);
+        }
+        const auto run = discovery::RunMonitorCheck(request, line, rec);
+        ASSERT_EQ(run.rows.size(), 1u);
+        EXPECT_TRUE(run.rows[0].named);
+        EXPECT_EQ(line.sent().size(), 1u);
+    }
     {
         SCOPED_TRACE("empty list: the beep, then the message");
         MemoryLink line(MemoryLink::Style::Serial);
