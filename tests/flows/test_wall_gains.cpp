@@ -1,6 +1,5 @@
 // The wall page's colour gains on scripted links: what each reply does to the gains, what the
 // page is told (LINK marks, boxes) and how long the exchange waits, over LAN and RS-232.
-#include "flows/reply_rules.h"
 #include "flows/wall_commands.h"
 
 #include "transport/memory_link.h"
@@ -112,90 +111,6 @@ TEST(WallGainFlow, EachReplyOverEachInterface) {
         if (frames) {
             EXPECT_EQ(protocol::HexSpaced(link.sent()[0].frame), "A6 03 00 00 00 03 01 37 90 ");
         }
-    }
-}
-
-// The wall commands write without reading: their acknowledges wait on the line and must not
-// pass for the gain answer.
-TEST(WallGainFlow, AnEarlierAcknowledgeOnTheLineIsDrainedFirst) {
-    MemoryLink line(MemoryLink::Style::Serial);
-    line.setPeer(kId, [](std::span<const Byte>) { return kGains; });
-    line.pushPending(Sealed({0x21, kId, 0, 0, 4, 1, 0x18, 0x00, 0}));
-    WallRequest req;
-    req.command = WallCommand::GetGains;
-    req.lan = false;
-    targets::Target t;
-    t.interface = targets::Interface::Serial;
-    t.id = std::to_string(kId);
-    req.targets = {t};
-    req.selected = 0;
-    Seen seen;
-    const WallRun run = RunWallFlow(req, {&line, &line}, seen);
-    ASSERT_EQ(run.rows.size(), 1u);
-    EXPECT_EQ(run.rows[0].outcome, Outcome::Replied);
-    EXPECT_EQ(run.rows[0].reply, kGains);
-}
-
-// "Update": the gains as the page holds them when the frame is built, in the model's form,
-// one write and nothing read; no selection or a closed line say so and send nothing.
-TEST(WallGainFlow, SetSendsTheModelsFormOnceAndReadsNothing) {
-    struct Case {
-        const char* name;
-        bool lan;
-        const char* model;
-        int selected;
-        bool lineOpen;
-        std::string frame;  // "" : nothing sent
-        Outcome outcome;
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
-        {"LAN long form", true, "KC-55D3", 0, true, "A6 03 00 00 00 09 01 36 FF 00 80 80 80 80 64 ", Outcome::Sent, {}},
-        {"LAN short form", true, "KA-55", 0, true, "A6 03 00 00 00 06 01 36 FF 00 80 EB ", Outcome::Sent, {}},
-        {"RS-232", false, "KA-55", 0, true, "A6 03 00 00 00 06 01 36 FF 00 80 EB ", Outcome::Sent, {}},
-        {"RS-232 closed", false, "KA-55", 0, false, "", Outcome::PortClosed, {"COM Port Closed "}},
-        {"no selection", true, "KA-55", -1, true, "", Outcome::NoReply, {" Please select only one display!"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        MemoryLink link(c.lan ? MemoryLink::Style::Lan : MemoryLink::Style::Serial);
-        if (c.lan) {
-            link.setPeer(kAddress, [](std::span<const Byte>) { return kAck; });
-        } else {
-            link.setPeer(kId, [](std::span<const Byte>) { return kAck; });
-        }
-        WallRequest req;
-        req.command = WallCommand::SetGains;
-        req.lan = c.lan;
-        targets::Target t;
-        t.interface = c.lan ? targets::Interface::Lan : targets::Interface::Serial;
-        t.address = c.lan ? kAddress : "";
-        t.id = std::to_string(kId);
-        t.model = c.model;
-        req.targets = {t};
-        req.selected = c.selected;
-        struct Gains final : WallObserver {
-            std::vector<std::string> messages;
-            void readGains(std::array<int, 3>& g) override { g = {255, 0, 128}; }
-            void message(const std::string& text) override { messages.push_back(text); }
-        } seen;
-        const std::size_t before = link.sent().size();
-        // No line at all is a closed port.
-        const WallRun run = RunWallFlow(req, {&link, c.lineOpen ? &link : nullptr}, seen);
-        EXPECT_EQ(seen.messages, c.messages);
-        if (c.frame.empty()) {
-            EXPECT_EQ(link.sent().size(), before);
-            if (!run.rows.empty()) {
-                EXPECT_EQ(run.rows[0].outcome, c.outcome);
-            }
-            continue;
-        }
-        ASSERT_EQ(link.sent().size(), before + 1);
-        EXPECT_EQ(protocol::HexSpaced(link.sent().back().frame), c.frame);
-        ASSERT_EQ(run.rows.size(), 1u);
-        EXPECT_EQ(run.rows[0].outcome, c.outcome);
-        EXPECT_TRUE(run.rows[0].reply.empty());
-        EXPECT_EQ(link.clock().now(), Millis{0});  // no wait and no read
     }
 }
 
