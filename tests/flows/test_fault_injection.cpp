@@ -40,6 +40,8 @@ Bytes Answer(std::span<const Byte> frame) {
         case protocol::kCmdBacklightQuery:
         case protocol::kCmdVideoParamsQuery:
             return Sealed({0x21, id, 0, 0, 12, 1, command, 40, 10, 20, 30, 5, 1, 2, 3, 0, 0});
+        case 0x37:  // the colour gains
+            return Sealed({0x21, id, 0, 0, 6, 1, command, 10, 20, 30, 0});
         default:
             return Sealed({0x21, id, 0, 0, 4, 1, command, 0x00, 0});
     }
@@ -167,7 +169,8 @@ TEST(FaultInjection, EveryControlFlowThroughEveryFault) {
 
 TEST(FaultInjection, EveryWallCommandThroughEveryFault) {
     const WallCommand commands[] = {WallCommand::PowerOn, WallCommand::PowerOff, WallCommand::WallOn,
-                                    WallCommand::WallOff, WallCommand::Settings, WallCommand::LocationTest};
+                                    WallCommand::WallOff, WallCommand::Settings, WallCommand::LocationTest,
+                                    WallCommand::GetGains, WallCommand::SetGains};
     for (WallCommand command : commands) {
         for (bool lan : {true, false}) {
             for (MemoryFault fault : kFaults) {

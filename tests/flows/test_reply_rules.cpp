@@ -70,6 +70,11 @@ TEST(ReplyRules, TheWaitsOfEachExchange) {
         {"RS-232 pre-read", rules::SerialReadThenSetQuery(), Millis{200}, Millis{1200}, Millis{150}, Millis{1000}, 128, true},
         {"RS-232 set", rules::SerialReadThenSetSet(), Millis{200}, Millis{450}, Millis{150}, Millis{0}, 128, true},
         {"RS-232 wall", rules::SerialWall(), Millis{0}, Millis{0}, Millis{0}, Millis{0}, 128, false},
+        {"LAN gain read", rules::LanGainRead(), Millis{0}, Millis{0}, Millis{3500}, Millis{0}, 32, true},
+        {"LAN gain set", rules::LanGainSet(), Millis{0}, Millis{0}, Millis{0}, Millis{0}, 32, true},
+        {"RS-232 gain read", rules::SerialGainRead(), Millis{0}, Millis{1000}, Millis{150}, Millis{500}, 128, true},
+        {"RS-232 gain set", rules::SerialGainSet(), Millis{0}, Millis{0}, Millis{0}, Millis{0}, 128, false},
+        {"RS-232 identity", rules::SerialIdentity(), Millis{0}, Millis{500}, Millis{150}, Millis{200}, 128, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

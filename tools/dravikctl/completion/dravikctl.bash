@@ -4,12 +4,13 @@ _dravikctl() {
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
     sub=${COMP_WORDS[1]}
-    local subcommands="frame send query raw identity scan search check help"
+    local subcommands="frame send query raw identity wall scan search check help"
     local commands="power menu input vol-up vol-down mute up down left right ok return info on off hdmi1 hdmi2 displayport dvi vga usb cms custom media-player ops backlight brightness volume key-lock ir-lock reset wall-on wall-off wall-settings gains temperature hours backlight-query video"
     local queries="temperature hours backlight video gains"
     local target_opts="--ip --serial --model --id --list --mode --device --format --json --verbose --parallel --skip-invalid --help"
     local send_opts="--no-wait --dry-run"
     local out_opts="--format --json --verbose --write-list --help"
+    local wall_actions="settings on off power-on power-off locate gains"
     local value_opts="--level --key-lock --ir-lock --matrix --pos --enable --frame-comp --rgb"
 
     if [[ $COMP_CWORD -eq 1 ]]; then
@@ -22,15 +23,16 @@ _dravikctl() {
         --key-lock|--ir-lock|--enable|--frame-comp) COMPREPLY=($(compgen -W "on off" -- "$cur")); return ;;
         --list|--write-list) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --serial|--device|--port) COMPREPLY=($(compgen -f -- "${cur:-/dev/tty}")); return ;;
-        --ip|--model|--id|--level|--matrix|--pos|--rgb|--parallel|--range|--from|--to) return ;;
+        --ip|--model|--id|--level|--matrix|--pos|--rgb|--parallel|--at|--range|--from|--to) return ;;
     esac
     case $sub in
-        help) COMPREPLY=($(compgen -W "frame send query raw identity scan search check" -- "$cur")) ;;
+        help) COMPREPLY=($(compgen -W "frame send query raw identity wall scan search check" -- "$cur")) ;;
         frame) COMPREPLY=($(compgen -W "$commands --model --id --help $value_opts" -- "$cur")) ;;
         send) COMPREPLY=($(compgen -W "$commands $target_opts $value_opts $send_opts" -- "$cur")) ;;
         query) COMPREPLY=($(compgen -W "$queries $target_opts" -- "$cur")) ;;
         raw) COMPREPLY=($(compgen -W "$target_opts --no-wait" -- "$cur")) ;;
         identity) COMPREPLY=($(compgen -W "$target_opts" -- "$cur")) ;;
+        wall) COMPREPLY=($(compgen -W "$wall_actions $target_opts --matrix --pos --enable --frame-comp --rgb --at --dry-run" -- "$cur")) ;;
         scan) COMPREPLY=($(compgen -W "--range --local $out_opts" -- "$cur")) ;;
         search) COMPREPLY=($(compgen -W "--port --model --from --to $out_opts" -- "$cur")) ;;
         check) COMPREPLY=($(compgen -W "--port --list --id --model $out_opts" -- "$cur")) ;;
