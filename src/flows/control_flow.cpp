@@ -16,9 +16,9 @@ namespace {
 using protocol::Bytes;
 using protocol::Command;
 using protocol::Frame;
-using transport::ButtonFlow;
-using transport::FlowKind;
-using transport::RowPause;
+using flows::ButtonFlow;
+using flows::FlowKind;
+using flows::RowPause;
 
 const std::string kSelectOneMonitor = "Please Select One Monitor";
 std::string NoReceiveData(const std::string& id) { return " no receive Data from ID: " + id + " Monitor"; }

@@ -13,7 +13,7 @@
 #include "protocol/frame.h"
 #include "protocol/values.h"
 #include "targets/target.h"
-#include "transport/command_flows.h"
+#include "flows/button_table.h"
 #include "transport/link.h"
 #include "transport/waiter.h"
 
@@ -67,7 +67,7 @@ public:
 inline constexpr int kStatusVideoParams = 100;
 
 struct ControlRequest {
-    const transport::ButtonFlow* flow = nullptr;
+    const flows::ButtonFlow* flow = nullptr;
     std::vector<targets::Target> targets;  // in list order
     int selected = -1;                     // -1: none selected
     bool lan = true;                       // the page's interface

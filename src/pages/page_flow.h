@@ -5,7 +5,8 @@
 #include "flows/control_flow.h"
 #include "flows/flow_worker.h"
 #include "targets/target.h"
-#include "transport/exchange_context.h"
+#include "pages/page_run.h"
+#include "transport/frame_buffers.h"
 #include "transport/lan_link.h"
 #include "transport/serial_link.h"
 #include "transport/serial_port.h"
@@ -102,19 +103,20 @@ inline bool StartWithLinks(flows::FlowWorker& worker, transport::SerialPort& por
 
 // The page's targets as its list shows them: column 0 is the address over LAN and the monitor
 // ID over RS-232; the "ID" column addresses LAN frames.
-inline std::vector<targets::Target> TargetsOfList(const transport::ExchangeContext& page) {
+template <typename Page>
+std::vector<targets::Target> TargetsOfList(const Page& page) {
     std::vector<targets::Target> out;
     const bool lan = page.lanMode();
     for (int row = 0; row < page.rowCount(); ++row) {
         targets::Target t;
         t.interface = lan ? targets::Interface::Lan : targets::Interface::Serial;
-        t.model = page.cellText(row, transport::kColModel).toStdString();
-        t.pos = page.cellText(row, transport::kColPos).toStdString();
+        t.model = page.cellText(row, kColModel).toStdString();
+        t.pos = page.cellText(row, kColPos).toStdString();
         if (lan) {
-            t.address = page.cellText(row, transport::kColAddress).toStdString();
-            t.id = page.cellText(row, transport::kColId).toStdString();
+            t.address = page.cellText(row, kColAddress).toStdString();
+            t.id = page.cellText(row, kColId).toStdString();
         } else {
-            t.id = page.cellText(row, transport::kColAddress).toStdString();
+            t.id = page.cellText(row, kColAddress).toStdString();
         }
         out.push_back(std::move(t));
     }

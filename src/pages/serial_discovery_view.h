@@ -9,11 +9,11 @@
 #include "flows/flow_worker.h"
 #include "pages/page_flow.h"
 #include "protocol/identity.h"
-#include "transport/send_flow.h"
+#include "pages/page_run.h"
 
 namespace dravik::pages {
 
-// `Page` is an ExchangeContext with markRowInFlight(int), frame_ and reply_, and declares
+// `Page` is a page (cells, status, echo, feedback) with markRowInFlight(int), frame_ and reply_, and declares
 // this class its friend.
 template <typename Page>
 class SerialDiscoveryView final : public discovery::SerialDiscoveryObserver {
@@ -39,7 +39,7 @@ public:
         const bool control = options_.page == protocol::IdentityPage::Control;
         bridge_.call([control, model = QString::fromStdString(model)](Page& p) {
             if (control) {
-                transport::RefuseCommand(p, model);
+                RefuseCommand(p, model);
             } else {
                 p.feedback().message(QString::fromStdString(protocol::WallRefusalText(model.toStdString())));
             }
@@ -111,7 +111,7 @@ public:
             p.markRowInFlight(-1);
             // The list is the page's while the check runs, but never mark a row that is gone.
             if (index < p.rowCount()) {
-                p.setCellText(index, transport::kColLink, named ? QStringLiteral("Y") : QStringLiteral("N"));
+                p.setCellText(index, kColLink, named ? QStringLiteral("Y") : QStringLiteral("N"));
             }
             view->showProgress(done, total);
         });

@@ -91,7 +91,6 @@ ResolvedAddress SystemResolve(const std::string& name, Millis bound) {
     return shared->result;
 }
 
-inline namespace links {
 
 LanLink::LanLink(LanLinkOptions options) : options_(std::move(options)) {}
 
@@ -207,6 +206,5 @@ void LanLink::close() {
     socket_.reset();
 }
 
-}  // namespace links
 
 }  // namespace dravik::transport

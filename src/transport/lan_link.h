@@ -42,10 +42,8 @@ struct LanLinkOptions {
     std::function<bool()> cancelled;
 };
 
-// The old exchange code (lan.h) still has a class of this name until it goes; the inline
-// namespace keeps the two apart at link time.
-inline namespace links {
-
+// One TCP connection per command to port 5000. Its exchange is what SendLan and QueryLan
+// were: the flows pick the reply rule (flows/reply_rules.h).
 class LanLink final : public Link {
 public:
     explicit LanLink(LanLinkOptions options = {});
@@ -73,6 +71,5 @@ private:
     std::string address_;
 };
 
-}  // namespace links
 
 }  // namespace dravik::transport

@@ -10,6 +10,8 @@
 
 namespace dravik::transport {
 
+// The one RS-232 line all monitor IDs share. Its exchange is what SendSerial, QuerySerial and
+// ReadSerial were; the frame's monitor ID tells the displays apart.
 class SerialLink final : public Link {
 public:
     // The port stays the page's: opened by "Open", closed by "Close" or by a device that

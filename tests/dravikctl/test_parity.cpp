@@ -7,7 +7,7 @@
 #include "ctl_helpers.h"
 
 #include "flows/control_flow.h"
-#include "transport/command_flows.h"
+#include "flows/button_table.h"
 #include "transport/lan_link.h"
 #include "transport/serial_link.h"
 #include "transport/serial_port.h"
@@ -17,8 +17,8 @@
 namespace dravik::ctl::testing {
 namespace {
 
-using transport::ButtonFlow;
-using transport::FlowKind;
+using flows::ButtonFlow;
+using flows::FlowKind;
 
 struct ParityCase {
     bool lan;
@@ -95,7 +95,7 @@ TEST_P(ControlParity, PageFlowAndDravikctlSendTheSameFramesWithTheSameOutcome) {
     const auto log = [&] { return Hex(c.lan ? display->log() : line->log()); };
     const auto clear = [&] { c.lan ? display->clearLog() : line->clearLog(); };
     int compared = 0;
-    for (const ButtonFlow& flow : transport::ButtonFlows()) {
+    for (const ButtonFlow& flow : flows::ButtonFlows()) {
         if (!flow.console) continue;
         SCOPED_TRACE(std::string(flow.name) + (c.lan ? " LAN " : " RS-232 ") + c.model);
         clear();

@@ -15,7 +15,7 @@
 namespace dravik::flows::testing {
 namespace {
 
-using Id = transport::ButtonFlowId;
+using Id = flows::ButtonFlowId;
 
 // LM-43: every command here gets a frame. JSV-4302QH: refused for HDMI, the levels, the
 // locks and reset; it still takes CMS.
@@ -41,7 +41,7 @@ std::vector<targets::Target> Rows(const std::vector<std::string>& models, bool l
 ControlRun Press(Id id, bool lan, int selected, const std::vector<std::string>& models, PageRecorder& page,
                  Bench& bench) {
     ControlRequest req;
-    req.flow = &transport::FlowOf(id);
+    req.flow = &flows::FlowOf(id);
     req.targets = Rows(models, lan);
     req.selected = selected;
     req.lan = lan;
@@ -89,7 +89,7 @@ TEST(ButtonFlowsPorted, RunTheButtonsFlowOnTheRows) {
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
-        SCOPED_TRACE(::testing::Message() << i << " " << transport::FlowOf(c.id).name);
+        SCOPED_TRACE(::testing::Message() << i << " " << flows::FlowOf(c.id).name);
         Bench bench;
         PageRecorder page(c.models.size());
         page.show = false;
@@ -147,15 +147,15 @@ TEST(ButtonFlowsPorted, StatusQueriesAskTheSelectedRowOnly) {
 TEST(ButtonFlowsMoved, EveryButtonHasOneEntryAndAUniqueName) {
     std::set<Id> ids;
     std::set<std::string_view> names;
-    for (const transport::ButtonFlow& flow : transport::ButtonFlows()) {
+    for (const flows::ButtonFlow& flow : flows::ButtonFlows()) {
         EXPECT_TRUE(ids.insert(flow.id).second) << flow.name;
         EXPECT_TRUE(names.insert(flow.name).second) << flow.name;
-        EXPECT_EQ(transport::FindButtonFlow(flow.name), &flow);
-        EXPECT_EQ(&transport::FlowOf(flow.id), &flow);
-        EXPECT_EQ(flow.kind == transport::FlowKind::Fixed, flow.fixed != nullptr) << flow.name;
+        EXPECT_EQ(flows::FindButtonFlow(flow.name), &flow);
+        EXPECT_EQ(&flows::FlowOf(flow.id), &flow);
+        EXPECT_EQ(flow.kind == flows::FlowKind::Fixed, flow.fixed != nullptr) << flow.name;
     }
     EXPECT_EQ(ids.size(), static_cast<std::size_t>(Id::Ops) + 1);
-    EXPECT_EQ(transport::FindButtonFlow("wall-on"), nullptr);
+    EXPECT_EQ(flows::FindButtonFlow("wall-on"), nullptr);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace {
 
 using protocol::Byte;
 using protocol::Bytes;
-using transport::ButtonFlowId;
+using flows::ButtonFlowId;
 
 enum class Peer { Ack, Silent, Nack, Nav, Refuses, WrongHeader, Temperature32 };
 
@@ -119,7 +119,7 @@ targets::Target Serial(int id, const std::string& model = "KA-55") {
 ControlRun RunFlow(ButtonFlowId id, std::vector<targets::Target> targets, ScriptedLink& lan, ScriptedLink& serial,
                Recorder& rec, bool isLan, int selected = -1, bool awaitAck = false) {
     ControlRequest req;
-    req.flow = &transport::FlowOf(id);
+    req.flow = &flows::FlowOf(id);
     req.targets = std::move(targets);
     req.lan = isLan;
     req.selected = selected;

@@ -95,7 +95,7 @@ struct Recorder final : ControlObserver {
     void message(const std::string& text) override { messages.push_back(text); }
 };
 
-std::vector<RowResult> RunButton(const transport::ButtonFlow& flow, bool lan, Links& links, Recorder& rec) {
+std::vector<RowResult> RunButton(const flows::ButtonFlow& flow, bool lan, Links& links, Recorder& rec) {
     ControlRequest req;
     req.flow = &flow;
     req.lan = lan;
@@ -123,7 +123,7 @@ void ExpectReported(MemoryFault fault, bool lan, const RowResult& r, const Recor
 
 TEST(FaultInjection, EveryControlFlowThroughEveryFault) {
     int exercised = 0;
-    for (const transport::ButtonFlow& flow : transport::ButtonFlows()) {
+    for (const flows::ButtonFlow& flow : flows::ButtonFlows()) {
         for (bool lan : {true, false}) {
             for (MemoryFault fault : kFaults) {
                 // The connect faults belong to the LAN; a line has nothing to connect.

@@ -15,7 +15,7 @@
 namespace dravik::flows {
 namespace {
 
-using transport::ButtonFlowId;
+using flows::ButtonFlowId;
 
 struct Case {
     sim::Fault fault;
@@ -48,7 +48,7 @@ sim::DisplayConfig Config(sim::Fault fault, int id) {
 ControlRun RunOne(ButtonFlowId id, targets::Target target, transport::Link& lan, transport::Link& serial) {
     ControlObserver quiet;
     ControlRequest req;
-    req.flow = &transport::FlowOf(id);
+    req.flow = &flows::FlowOf(id);
     req.lan = !target.serial();
     req.targets = {std::move(target)};
     req.selected = 0;

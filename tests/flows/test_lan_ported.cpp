@@ -27,7 +27,7 @@ namespace dravik::flows::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using transport::ButtonFlowId;
+using flows::ButtonFlowId;
 using transport::testing::Commands;
 using transport::testing::Config;
 using transport::testing::StartLanDisplay;
@@ -47,7 +47,7 @@ Ran RunLan(ButtonFlowId id, std::vector<targets::Target> targets, int selected =
     transport::SerialPort closed;
     transport::SerialLink serial(closed);
     ControlRequest req;
-    req.flow = &transport::FlowOf(id);
+    req.flow = &flows::FlowOf(id);
     req.targets = std::move(targets);
     req.selected = selected;
     req.lan = true;
@@ -210,7 +210,7 @@ TEST(LanReadThenSetPorted, TwelveBytesStopThirteenGoOn) {
         transport::MemoryLink serial(transport::MemoryLink::Style::Serial, &clock);
         PageRecorder page(1);
         ControlRequest req;
-        req.flow = &transport::FlowOf(ButtonFlowId::Brightness);
+        req.flow = &flows::FlowOf(ButtonFlowId::Brightness);
         req.targets = {LanTarget("127.0.85.26", "LM-55", "2")};
         req.clock = &clock;
         const ControlRun run = RunControlFlow(req, {&lan, &serial}, page);
@@ -234,10 +234,10 @@ TEST(LanExchangesPorted, NoneTouchesTheNetworkInRs232Mode) {
     transport::SerialPort closed;
     transport::SerialLink serial(closed, clock);
     for (const ButtonFlowId id : {ButtonFlowId::On, ButtonFlowId::Temperature, ButtonFlowId::Brightness}) {
-        SCOPED_TRACE(std::string(transport::FlowOf(id).name));
+        SCOPED_TRACE(std::string(flows::FlowOf(id).name));
         PageRecorder page(1);
         ControlRequest req;
-        req.flow = &transport::FlowOf(id);
+        req.flow = &flows::FlowOf(id);
         req.targets = {LanTarget("127.0.85.30", "KB-43")};
         req.selected = 0;
         req.lan = false;

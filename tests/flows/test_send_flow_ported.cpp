@@ -25,7 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using protocol::Byte;
 using protocol::Bytes;
-using transport::ButtonFlowId;
+using flows::ButtonFlowId;
 using transport::MemoryFault;
 using transport::MemoryLink;
 using transport::testing::Config;
@@ -121,12 +121,12 @@ TEST(SendFlowsPorted, AddressRowsByTheRules) {
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
-        SCOPED_TRACE(::testing::Message() << i << " " << transport::FlowOf(c.flow).name);
+        SCOPED_TRACE(::testing::Message() << i << " " << flows::FlowOf(c.flow).name);
         Links links(static_cast<int>(c.models.size()));
         PageRecorder page(c.models.size());
         page.tx = "old";
         ControlRequest req;
-        req.flow = &transport::FlowOf(c.flow);
+        req.flow = &flows::FlowOf(c.flow);
         req.targets = Rows(c.models, c.lan);
         req.selected = c.selected;
         req.lan = c.lan;
@@ -146,7 +146,7 @@ TEST(SendFlowsPorted, AddressRowsByTheRules) {
         for (const RowResult& r : run.rows) {
             for (const protocol::Frame& f : r.framesSent) lastSealed = f.TxText();
         }
-        EXPECT_EQ(page.tx, !lastSealed.empty() ? lastSealed : transport::FlowOf(c.flow).clearTx ? "" : "old");
+        EXPECT_EQ(page.tx, !lastSealed.empty() ? lastSealed : flows::FlowOf(c.flow).clearTx ? "" : "old");
     }
 }
 
@@ -154,7 +154,7 @@ TEST(SendFlowsPorted, PowerOffFramePerModel) {
     Links links(2);
     PageRecorder page(2);
     ControlRequest req;
-    req.flow = &transport::FlowOf(ButtonFlowId::Off);
+    req.flow = &flows::FlowOf(ButtonFlowId::Off);
     req.targets = Rows({"NFB-6502", "KA-55"}, true);
     req.clock = &links.clock;
     const ControlRun run = RunControlFlow(req, {&links.lan, &links.serial}, page);
@@ -171,7 +171,7 @@ TEST(SendFlowsPorted, ALostLineEndsTheWalk) {
     links.serial.queueFaults(2, {MemoryFault::DeviceVanishes});
     PageRecorder page(4);
     ControlRequest req;
-    req.flow = &transport::FlowOf(ButtonFlowId::On);
+    req.flow = &flows::FlowOf(ButtonFlowId::On);
     req.targets = Rows({kTakes, kTakes, kTakes, kTakes}, false);
     req.lan = false;
     req.clock = &links.clock;
@@ -190,7 +190,7 @@ TEST(SendFlowsPorted, PauseAfterEachRs232Row) {
         Links links(2);
         PageRecorder page(2);
         ControlRequest req;
-        req.flow = &transport::FlowOf(id);
+        req.flow = &flows::FlowOf(id);
         req.targets = Rows({kTakes, kTakes}, false);
         req.lan = false;
         req.clock = &links.clock;
@@ -231,7 +231,7 @@ TEST(SendFlowsPorted, ARowsResultGoesOutBeforeThePauseAfterIt) {
             RunWallFlow(req, {&links.lan, &links.serial}, page);
         } else {
             ControlRequest req;
-            req.flow = &transport::FlowOf(ButtonFlowId::On);
+            req.flow = &flows::FlowOf(ButtonFlowId::On);
             req.targets = Rows({kTakes, kTakes}, false);
             req.lan = false;
             req.clock = &links.clock;
@@ -284,7 +284,7 @@ TEST(SendFlowsPorted, LanAllRowsInOrderAFailingRowDoesNotStopTheRest) {
     MemoryLink serial(MemoryLink::Style::Serial);
     PageRecorder page(3);
     ControlRequest req;
-    req.flow = &transport::FlowOf(ButtonFlowId::On);
+    req.flow = &flows::FlowOf(ButtonFlowId::On);
     req.targets = {LanTarget("127.0.85.41", "KA-55", "1"), LanTarget("127.0.85.220", "KA-55", "2"),
                    LanTarget("127.0.85.42", "KA-55", "3")};
     RunControlFlow(req, {&lan, &serial}, page);
@@ -306,7 +306,7 @@ TEST(SendFlowsPorted, LanSelectedRowOnly) {
     transport::SerialLink serial(closed);
     PageRecorder page(2);
     ControlRequest req;
-    req.flow = &transport::FlowOf(ButtonFlowId::On);
+    req.flow = &flows::FlowOf(ButtonFlowId::On);
     req.targets = {LanTarget("127.0.85.43", "KA-55", "1"), LanTarget("127.0.85.44", "KA-55", "2")};
     req.selected = 1;
     RunControlFlow(req, {&lan, &serial}, page);
@@ -322,7 +322,7 @@ TEST(SendFlowsPorted, Rs232RowsEachWithItsOwnIdOneMessageWhenClosed) {
     transport::SerialLink serial(port);
     MemoryLink lan;
     ControlRequest req;
-    req.flow = &transport::FlowOf(ButtonFlowId::On);
+    req.flow = &flows::FlowOf(ButtonFlowId::On);
     req.targets = {SerialTarget("1"), SerialTarget("2")};
     req.lan = false;
 

@@ -18,7 +18,7 @@ namespace dravik::flows::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using transport::ButtonFlowId;
+using flows::ButtonFlowId;
 using transport::testing::Commands;
 using transport::testing::Config;
 using transport::testing::Path;
@@ -38,7 +38,7 @@ struct SerialBench {
 ControlRun RunSerial(ButtonFlowId id, transport::SerialLink& serial, transport::Link& lan, PageRecorder& page,
                      std::vector<targets::Target> targets, int selected = -1) {
     ControlRequest req;
-    req.flow = &transport::FlowOf(id);
+    req.flow = &flows::FlowOf(id);
     req.targets = std::move(targets);
     req.selected = selected;
     req.lan = false;
@@ -56,7 +56,7 @@ TEST(SerialExchangesPorted, PortClosedWritesNothing) {
         {ButtonFlowId::Brightness, "untouched"},
     };
     for (const auto& [id, status] : cases) {
-        SCOPED_TRACE(std::string(transport::FlowOf(id).name));
+        SCOPED_TRACE(std::string(flows::FlowOf(id).name));
         PageRecorder page(2);
         const ControlRun run = RunSerial(id, serial, lan, page, {SerialTarget("1"), SerialTarget("2")},
                                          id == ButtonFlowId::Temperature ? 0 : -1);

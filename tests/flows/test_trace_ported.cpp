@@ -20,7 +20,7 @@
 namespace dravik::flows::testing {
 namespace {
 
-using transport::ButtonFlowId;
+using flows::ButtonFlowId;
 using transport::testing::Config;
 using transport::testing::Path;
 using transport::testing::StartLanDisplay;
@@ -50,7 +50,7 @@ struct TraceFile {
 ControlRun Query(targets::Target target, transport::Link& lan, transport::Link& serial) {
     PageRecorder page(1);
     ControlRequest req;
-    req.flow = &transport::FlowOf(ButtonFlowId::Temperature);
+    req.flow = &flows::FlowOf(ButtonFlowId::Temperature);
     req.lan = !target.serial();
     req.targets = {std::move(target)};
     req.selected = 0;

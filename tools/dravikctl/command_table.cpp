@@ -12,8 +12,8 @@ namespace {
 
 using protocol::Command;
 using protocol::Frame;
-using transport::ButtonFlow;
-using transport::FlowKind;
+using flows::ButtonFlow;
+using flows::FlowKind;
 
 Frame WallOn() { return protocol::BuildWallMode(true); }
 Frame WallOff() { return protocol::BuildWallMode(false); }
@@ -73,10 +73,10 @@ CommandEntry FromButton(const ButtonFlow& flow) {
 const std::vector<CommandEntry>& Table() {
     static const std::vector<CommandEntry> table = [] {
         std::vector<CommandEntry> t;
-        for (const ButtonFlow& flow : transport::ButtonFlows()) {
+        for (const ButtonFlow& flow : flows::ButtonFlows()) {
             if (!flow.console) continue;
             t.push_back(FromButton(flow));
-            if (flow.id == transport::ButtonFlowId::BacklightQuery) {
+            if (flow.id == flows::ButtonFlowId::BacklightQuery) {
                 CommandEntry video = Entry("video", Action::StatusQuery, "video-parameters query");
                 video.status = StatusQuery::VideoPreRead;
                 t.push_back(video);

@@ -6,7 +6,7 @@
 #include "protocol/catalogue.h"
 #include "protocol/selectors.h"
 #include "protocol/values.h"
-#include "transport/command_flows.h"
+#include "flows/button_table.h"
 
 #include <QString>
 
@@ -54,7 +54,7 @@ struct CommandEntry {
     LockKind lock = LockKind::None;
     // The Control page's button this command is (its flow, pacing and stop rule); nullptr
     // for the wall commands and "video".
-    const transport::ButtonFlow* flow = nullptr;
+    const flows::ButtonFlow* flow = nullptr;
     std::string_view summary;
 
     bool wallAddressing() const {

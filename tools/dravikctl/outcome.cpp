@@ -33,7 +33,7 @@ ConnectDiagnosis DiagnoseConnect(const QString& address, std::chrono::millisecon
     }
     transport::LanLinkOptions options;
     options.connectBound = std::chrono::milliseconds(kDiagnosisConnectMs);
-    transport::links::LanLink link(options);
+    transport::LanLink link(options);
     const transport::LinkStatus st = link.open(name.toStdString());
     link.close();
     if (st.ok()) {

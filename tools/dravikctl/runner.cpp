@@ -7,7 +7,7 @@
 #include "flows/reply_rules.h"
 #include "flows/wall_commands.h"
 #include "protocol/identity.h"
-#include "transport/command_flows.h"
+#include "flows/button_table.h"
 #include "transport/lan_link.h"
 #include "transport/serial_link.h"
 #include "transport/serial_port.h"
@@ -138,10 +138,10 @@ bool WaitsForAcknowledge(const RunRequest& req, bool lan) {
     if (!req.entry) return true;  // raw
     if (!req.entry->flow) return false;
     switch (req.entry->flow->kind) {
-        case transport::FlowKind::Fixed:
-        case transport::FlowKind::ByModel:
-        case transport::FlowKind::PowerOff:
-        case transport::FlowKind::ServiceWalk:
+        case flows::FlowKind::Fixed:
+        case flows::FlowKind::ByModel:
+        case flows::FlowKind::PowerOff:
+        case flows::FlowKind::ServiceWalk:
             return true;
         default:
             return false;
@@ -167,9 +167,9 @@ bool IsReplyOutcome(Outcome o) {
 }
 
 // The status-query and raw flows that no button of the page has as such.
-const transport::ButtonFlow& VideoQueryFlow() {
-    static const transport::ButtonFlow flow = [] {
-        transport::ButtonFlow f = transport::FlowOf(transport::ButtonFlowId::BacklightQuery);
+const flows::ButtonFlow& VideoQueryFlow() {
+    static const flows::ButtonFlow flow = [] {
+        flows::ButtonFlow f = flows::FlowOf(flows::ButtonFlowId::BacklightQuery);
         f.name = "video";
         f.statusKind = flows::kStatusVideoParams;
         return f;
@@ -177,9 +177,9 @@ const transport::ButtonFlow& VideoQueryFlow() {
     return flow;
 }
 
-const transport::ButtonFlow& RawFlow() {
-    static const transport::ButtonFlow flow = [] {
-        transport::ButtonFlow f = transport::FlowOf(transport::ButtonFlowId::On);
+const flows::ButtonFlow& RawFlow() {
+    static const flows::ButtonFlow flow = [] {
+        flows::ButtonFlow f = flows::FlowOf(flows::ButtonFlowId::On);
         f.name = "raw";
         f.readsControls = false;
         return f;
@@ -317,7 +317,7 @@ TargetResult RunDisplay(const RunRequest& req, const Target& target, const UnitL
         }
         c.targets = rows;
         // The queries ask the selected display; the other buttons walk the (one-row) list.
-        c.selected = c.flow->kind == transport::FlowKind::StatusQuery ? 0 : -1;
+        c.selected = c.flow->kind == flows::FlowKind::StatusQuery ? 0 : -1;
         c.lan = lan;
         c.values = req.inputs.values;
         c.awaitLanAcknowledge = WaitsForAcknowledge(req, lan);

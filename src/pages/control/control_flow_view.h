@@ -6,7 +6,7 @@
 #include "flows/flow_worker.h"
 #include "pages/control/control_page.h"
 #include "pages/page_flow.h"
-#include "transport/send_flow.h"
+#include "pages/page_run.h"
 #include "transport/texts.h"
 
 namespace dravik::pages {
@@ -60,14 +60,14 @@ public:
     }
     void linkMarked(int index, bool up) override {
         post([index, up](ControlPage& p) {
-            p.setCellText(index, transport::kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
+            p.setCellText(index, kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
         });
     }
     void message(const std::string& text) override {
         call([text = QString::fromStdString(text)](ControlPage& p) { p.feedback().message(text); });
     }
     void refused(const std::string& model) override {
-        call([model = QString::fromStdString(model)](ControlPage& p) { transport::RefuseCommand(p, model); });
+        call([model = QString::fromStdString(model)](ControlPage& p) { RefuseCommand(p, model); });
     }
     void decoded(const protocol::PageValues& values, const protocol::DecodeResult& result) override {
         post([values, result](ControlPage& p) {

@@ -8,9 +8,10 @@
 #include "protocol/values.h"
 #include "targets/local_address.h"
 #include "transport/com_port.h"
-#include "transport/exchange_context.h"
+#include "pages/page_run.h"
+#include "transport/frame_buffers.h"
 #include "transport/link.h"
-#include "transport/command_flows.h"
+#include "flows/button_table.h"
 #include "transport/serial_port.h"
 
 #include <QWidget>
@@ -35,7 +36,7 @@ class SerialDiscoveryView;
 class LevelScrollBar;
 enum class ScrollKind;
 
-class ControlPage : public QWidget, public transport::ExchangeContext {
+class ControlPage : public QWidget, public PageRun {
     Q_OBJECT
 public:
     explicit ControlPage(const PageEnvironment& env, QWidget* parent = nullptr);
@@ -45,7 +46,7 @@ public:
     // order; an integer edit that holds no integer shows "Please enter an integer.", gets
     // the focus and ends the read there (false). writeControls() moves every member back.
     bool readControls();
-    void writeControls() override;
+    void writeControls();
 
     // The target list and its files ("MO_IP.log" / "MO_ID.log" in the current directory).
     void AddDevice();
@@ -70,24 +71,24 @@ public:
     // The stored values (levels, locks, readings, video parameters).
     const protocol::PageValues& values() const { return values_; }
 
-    // transport::ExchangeContext
-    bool lanMode() const override { return lan_; }
-    int rowCount() const override;
-    int selectedRow() const override;
-    QString cellText(int row, int col) const override;
-    void setCellText(int row, int col, const QString& text) override;
-    void setStatus(const QString& text) override;
-    void setTxText(const QString& text) override;
-    QString txText() const override;
-    void setRxText(const QString& text) override;
-    bool showFlag() const override { return show_ != 0; }
-    void focusTargetList() override;
-    void setMessageLine(const QString& text) override;
-    transport::Feedback& feedback() override;
-    protocol::Frame& frameBuffer() override { return frame_; }
-    transport::ReplyBuffer& replyBuffer() override { return reply_; }
-    transport::SerialPort& serialPort() override { return port_; }
-    bool decodeReply(const QString& model) override;
+    // What the flows and their views see of the page.
+    bool lanMode() const { return lan_; }
+    int rowCount() const;
+    int selectedRow() const;
+    QString cellText(int row, int col) const;
+    void setCellText(int row, int col, const QString& text);
+    void setStatus(const QString& text);
+    void setTxText(const QString& text);
+    QString txText() const;
+    void setRxText(const QString& text);
+    bool showFlag() const { return show_ != 0; }
+    void focusTargetList();
+    void setMessageLine(const QString& text);
+    transport::Feedback& feedback();
+    protocol::Frame& frameBuffer() { return frame_; }
+    transport::ReplyBuffer& replyBuffer() { return reply_; }
+    transport::SerialPort& serialPort() { return port_; }
+    bool decodeReply(const QString& model);
 
 protected:
     // Enter and Esc never close anything from inside a page.
@@ -119,7 +120,7 @@ private:
     // Runs the button's flow from the shared table on the worker thread, reading the controls
     // where it needs them; the page shows its events as they come (control_page_flow.cpp).
     class FlowView;
-    void runButton(transport::ButtonFlowId id);
+    void runButton(flows::ButtonFlowId id);
     void markRowInFlight(int row);
     void rowDone();
     void showFlowProgress();
@@ -168,7 +169,7 @@ private:
     bool headerC_ = false;
 
     // The run state of the command flows: the guard is held while one runs.
-    std::optional<transport::FlowGuard> flowGuard_;
+    std::optional<FlowGuard> flowGuard_;
     int rowInFlight_ = -1;
     int flowRows_ = 0;
     int flowRowsDone_ = 0;

@@ -5,12 +5,12 @@
 #include "pages/control/control_texts.h"
 #include "protocol/catalogue.h"
 #include "protocol/status.h"
-#include "transport/command_flows.h"
+#include "flows/button_table.h"
 #include "ui_control_page.h"
 
 namespace dravik::pages {
 
-using transport::ButtonFlowId;
+using flows::ButtonFlowId;
 
 void ControlPage::connectButtons() {
     Ui::ControlPage& ui = *ui_;

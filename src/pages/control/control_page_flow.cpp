@@ -25,7 +25,7 @@ void ControlPage::rowDone() {
 
 void ControlPage::showFlowProgress() { ShowProgress(ui_->discoveryProgress, flowRowsDone_, flowRows_); }
 
-void ControlPage::runButton(transport::ButtonFlowId id) {
+void ControlPage::runButton(flows::ButtonFlowId id) {
     if (busy() || flowRunning()) return;  // a flow runs: the press is ignored
     if (!worker_) {
         worker_ = std::make_unique<flows::FlowWorker>(this);
@@ -33,7 +33,7 @@ void ControlPage::runButton(transport::ButtonFlowId id) {
     }
 
     auto request = std::make_shared<flows::ControlRequest>();
-    request->flow = &transport::FlowOf(id);
+    request->flow = &flows::FlowOf(id);
     request->lan = lan_;
     request->selected = selectedRow();
     request->values = values_;

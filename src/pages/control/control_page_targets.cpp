@@ -42,7 +42,7 @@ void ControlPage::AddDevice() {
         key = ui_->monitorIdCombo->currentText();
     }
     for (int row = 0; row < rowCount(); ++row) {
-        if (cellText(row, transport::kColAddress) == key) {
+        if (cellText(row, kColAddress) == key) {
             feedback().message(lan_ ? control_texts::IpExists(key) : control_texts::IdExists(key));
             return;
         }
@@ -50,11 +50,11 @@ void ControlPage::AddDevice() {
     QTableWidget* list = ui_->targetList;
     const int row = list->rowCount();
     list->insertRow(row);
-    setCellText(row, transport::kColAddress, key);
-    setCellText(row, transport::kColModel, ui_->modelCombo->currentText());
-    setCellText(row, transport::kColLink, QStringLiteral("0"));
-    setCellText(row, transport::kColPos, QString());
-    setCellText(row, transport::kColId, ui_->monitorIdCombo->currentText());
+    setCellText(row, kColAddress, key);
+    setCellText(row, kColModel, ui_->modelCombo->currentText());
+    setCellText(row, kColLink, QStringLiteral("0"));
+    setCellText(row, kColPos, QString());
+    setCellText(row, kColId, ui_->monitorIdCombo->currentText());
 }
 
 void ControlPage::RemoveDevice() {
@@ -81,12 +81,12 @@ void ControlPage::SaveList() {
     file.header = targets::HeaderRecord::FromValues(headerA_, headerB_, headerC_);
     for (int row = 0; row < rowCount(); ++row) {
         targets::DeviceRecord device;
-        device.model = ToRecordText(cellText(row, transport::kColModel));
+        device.model = ToRecordText(cellText(row, kColModel));
         if (lan_) {
-            device.address = ToRecordText(cellText(row, transport::kColAddress));
-            device.id = ToRecordText(cellText(row, transport::kColId));
+            device.address = ToRecordText(cellText(row, kColAddress));
+            device.id = ToRecordText(cellText(row, kColId));
         } else {
-            device.id = ToRecordText(cellText(row, transport::kColAddress));
+            device.id = ToRecordText(cellText(row, kColAddress));
         }
         file.devices.push_back(std::move(device));
     }
@@ -129,11 +129,11 @@ void ControlPage::LoadList() {
     list->setRowCount(static_cast<int>(file.devices.size()));
     for (int row = 0; row < static_cast<int>(file.devices.size()); ++row) {
         const targets::DeviceRecord& device = file.devices[static_cast<std::size_t>(row)];
-        setCellText(row, transport::kColAddress, FromRecordText(targets::RowKey(device, mode)));
-        setCellText(row, transport::kColModel, FromRecordText(device.model));
-        setCellText(row, transport::kColLink, QStringLiteral("0"));
-        setCellText(row, transport::kColPos, QString());
-        setCellText(row, transport::kColId, FromRecordText(device.id));
+        setCellText(row, kColAddress, FromRecordText(targets::RowKey(device, mode)));
+        setCellText(row, kColModel, FromRecordText(device.model));
+        setCellText(row, kColLink, QStringLiteral("0"));
+        setCellText(row, kColPos, QString());
+        setCellText(row, kColId, FromRecordText(device.id));
     }
 }
 

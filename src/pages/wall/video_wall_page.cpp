@@ -24,12 +24,6 @@ namespace dravik::pages {
 
 namespace {
 
-using transport::kColAddress;
-using transport::kColId;
-using transport::kColLink;
-using transport::kColModel;
-using transport::kColPos;
-
 constexpr int kColumnCount = 5;
 constexpr int kGainMin = 0;
 constexpr int kGainMax = 255;

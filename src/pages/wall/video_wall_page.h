@@ -6,7 +6,8 @@
 #include "pages/page_environment.h"
 #include "protocol/frame.h"
 #include "transport/com_port.h"
-#include "transport/exchange_context.h"
+#include "pages/page_run.h"
+#include "transport/frame_buffers.h"
 #include "transport/link.h"
 #include "transport/serial_port.h"
 
@@ -35,7 +36,7 @@ template <typename Page>
 class SerialDiscoveryView;
 
 class VideoWallPage : public QWidget,
-                      public transport::ExchangeContext,
+                      public PageRun,
                       public transport::ComPortView {
     Q_OBJECT
 public:
@@ -108,26 +109,26 @@ public:
     int blueGain() const { return fields_.blue; }
     bool frameCompensation() const { return fields_.frameComp; }
 
-    // --- transport::ExchangeContext --------------------------------------------------------
-    bool lanMode() const override { return lan_; }
-    int rowCount() const override;
-    int selectedRow() const override;
-    QString cellText(int row, int col) const override;
-    void setCellText(int row, int col, const QString& text) override;
-    void setStatus(const QString& text) override;
-    void setTxText(const QString& text) override;
-    QString txText() const override;
-    void setRxText(const QString&) override {}  // this page has no receive box
-    bool showFlag() const override { return true; }  // this page always echoes
-    void writeControls() override;
-    void focusTargetList() override;
-    void setMessageLine(const QString&) override {}  // nor a message line
-    transport::Feedback& feedback() override { return *feedback_; }
-    protocol::Frame& frameBuffer() override { return frame_; }
-    transport::ReplyBuffer& replyBuffer() override { return reply_; }
-    transport::SerialPort& serialPort() override { return port_; }
+    // --- what the flows and their views see of the page -------------------------------
+    bool lanMode() const { return lan_; }
+    int rowCount() const;
+    int selectedRow() const;
+    QString cellText(int row, int col) const;
+    void setCellText(int row, int col, const QString& text);
+    void setStatus(const QString& text);
+    void setTxText(const QString& text);
+    QString txText() const;
+    void setRxText(const QString&) {}  // this page has no receive box
+    bool showFlag() const { return true; }  // this page always echoes
+    void writeControls();
+    void focusTargetList();
+    void setMessageLine(const QString&) {}  // nor a message line
+    transport::Feedback& feedback() { return *feedback_; }
+    protocol::Frame& frameBuffer() { return frame_; }
+    transport::ReplyBuffer& replyBuffer() { return reply_; }
+    transport::SerialPort& serialPort() { return port_; }
     // The page's one decoder: a gain reply sets the three gains.
-    bool decodeReply(const QString& model) override;
+    bool decodeReply(const QString& model);
 
     // --- transport::ComPortView ------------------------------------------------------------
     void setPortEntries(const QStringList& entries) override;
@@ -244,7 +245,7 @@ private:
     bool inGridPress_ = false;
 
     // The run state of the commands: the guard is held while one runs.
-    std::optional<transport::FlowGuard> flowGuard_;
+    std::optional<FlowGuard> flowGuard_;
     int rowInFlight_ = -1;
     int flowRows_ = 0;
     int flowRowsDone_ = 0;

@@ -8,8 +8,6 @@
 #include "pages/wall/wall_texts.h"
 #include "protocol/wall.h"
 #include "targets/records.h"
-#include "transport/lan.h"
-#include "transport/serial.h"
 #include "transport/texts.h"
 
 #include <QFile>
@@ -22,12 +20,6 @@
 namespace dravik::pages {
 
 namespace {
-
-using transport::kColAddress;
-using transport::kColId;
-using transport::kColLink;
-using transport::kColModel;
-using transport::kColPos;
 
 // A tiling file never needs more than a scan's worth of rows; anything past this many
 // records is not read (a stray huge file must not fill the memory).

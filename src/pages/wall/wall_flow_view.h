@@ -34,7 +34,7 @@ public:
     }
     void linkMarked(int index, bool up) override {
         bridge_.post([index, up](VideoWallPage& p) {
-            p.setCellText(index, transport::kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
+            p.setCellText(index, kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
         });
     }
     void message(const std::string& text) override {

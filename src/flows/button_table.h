@@ -1,20 +1,23 @@
-// Which flow each command button of the Control page runs, as data, and the one runner both
-// the page and dravikctl use, so the two never drift apart.
+// Which flow each command button of the Control page runs, as data: the page and dravikctl run
+// it through RunControlFlow, so the two never drift apart.
 #pragma once
 
 #include "protocol/frame.h"
 #include "protocol/selectors.h"
 #include "protocol/values.h"
-#include "transport/exchange_context.h"
-#include "transport/send_flow.h"
 
-#include <QString>
-
-#include <functional>
 #include <span>
 #include <string_view>
 
-namespace dravik::transport {
+namespace dravik::flows {
+
+// What follows each RS-232 row sent to when all rows are addressed: the line's 300 ms pause
+// (Pumping and Sleep were the window's two ways to wait it; on the worker they are one).
+enum class RowPause {
+    Pumping,
+    Sleep,
+    None,
+};
 
 enum class ButtonFlowId {
     PowerKey, MenuKey, InputKey, VolumeUpKey, VolumeDownKey, MuteKey,
@@ -64,25 +67,4 @@ const ButtonFlow& FlowOf(ButtonFlowId id);
 // By dravikctl's name; nullptr when none.
 const ButtonFlow* FindButtonFlow(std::string_view name);
 
-// Which lookup of a row a hook sees: the row's frame, or the query / set of read-then-set.
-enum class FrameLookup { Row, Query, Set };
-
-// What a caller may add to a flow; all optional. The page reads its controls, dravikctl
-// records each display's result.
-struct ButtonFlowHooks {
-    std::function<void()> readControls;
-    // Every lookup, before a refusal is shown.
-    std::function<void(int row, FrameLookup lookup, protocol::Outcome outcome, const QString& model)> lookedUp;
-    std::function<void(int row)> rowStarting;  // before the row's exchange
-    std::function<void(int row)> rowSent;      // after it
-    std::function<void(int row)> rowSkipped;   // the row got no frame, so no exchange
-};
-
-// Runs the button's flow with the page values (the builders read them, a refused model gets
-// the refusal). False, doing nothing, while another flow of the context still runs.
-bool RunButtonFlow(ExchangeContext& ctx, const ButtonFlow& flow, protocol::PageValues& values,
-                   const ButtonFlowHooks& hooks = {});
-bool RunButtonFlow(ExchangeContext& ctx, ButtonFlowId id, protocol::PageValues& values,
-                   const ButtonFlowHooks& hooks = {});
-
-}  // namespace dravik::transport
+}  // namespace dravik::flows

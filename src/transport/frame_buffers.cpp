@@ -1,4 +1,4 @@
-#include "transport/exchange_context.h"
+#include "transport/frame_buffers.h"
 
 #include <algorithm>
 
@@ -34,14 +34,6 @@ protocol::Byte ReplyBuffer::at(int i) const {
     return (i >= 0 && i < kCapacity) ? bytes[static_cast<std::size_t>(i)] : protocol::Byte{0};
 }
 
-FlowGuard::FlowGuard(ExchangeContext& ctx) : ctx_(ctx), owns_(!ctx.busy_) {
-    if (owns_) ctx_.busy_ = true;
-}
-
-FlowGuard::~FlowGuard() {
-    if (owns_) ctx_.busy_ = false;
-}
-
 void AddressAndSeal(protocol::Frame& frame, const QString& idText) {
     protocol::AddressAndSeal(frame, idText.toStdString());
 }
@@ -49,12 +41,6 @@ void AddressAndSeal(protocol::Frame& frame, const QString& idText) {
 void AddressAndSealWall(protocol::Frame& frame, const QString& idText) {
     const long long value = protocol::DecimalValue(idText.toStdString());
     frame.SetMonitorId(value >= 1 && value <= 25 ? static_cast<protocol::Byte>(value) : protocol::Byte{1});
-}
-
-void EchoTx(ExchangeContext& ctx) {
-    if (!ctx.showFlag()) return;
-    ctx.setTxText(HexSpaced(ctx.frameBuffer().bytes()));
-    ctx.writeControls();
 }
 
 QString HexSpaced(std::span<const protocol::Byte> bytes) {
