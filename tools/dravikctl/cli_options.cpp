@@ -445,6 +445,8 @@ std::string MainUsage() {
            "Run 'dravikctl SUBCOMMAND --help' for the options of each.\n"
            "\n"
            "  --version      print the version and exit\n"
+           "  --trace FILE   append every frame sent and received, with its time, target and\n"
+           "                 outcome, to FILE (any subcommand; the window's trace format)\n"
            "\n"
            "Exit status:\n"
            "  0  every display did what was asked (outcome sent or replied)\n"

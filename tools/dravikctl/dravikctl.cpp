@@ -13,11 +13,13 @@
 #include "protocol/wall.h"
 #include "targets/records.h"
 #include "transport/texts.h"
+#include "transport/trace.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace dravik::ctl {
 
@@ -430,7 +432,76 @@ int RunDry(const Prepared& p, std::ostream& out) {
 
 }  // namespace
 
-int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+namespace {
+
+// "--trace FILE" (or "--trace=FILE") anywhere on the line, taken out before the subcommand's
+// own options are read, so that every subcommand traces the same way.
+struct TraceArgument {
+    std::vector<std::string> rest;
+    std::optional<std::string> file;
+    std::string error;
+};
+
+TraceArgument TakeTraceArgument(std::span<const std::string> args) {
+    TraceArgument t;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--trace") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                t.error = "--trace needs a file";
+                return t;
+            }
+            t.file = args[++i];
+        } else if (a.rfind("--trace=", 0) == 0) {
+            t.file = a.substr(8);
+            if (t.file->empty()) {
+                t.error = "--trace needs a file";
+                return t;
+            }
+        } else {
+            t.rest.push_back(a);
+        }
+    }
+    return t;
+}
+
+// The trace file for one run: closed (and the message handler restored) when the run ends.
+class TraceFileScope {
+public:
+    bool open(const std::string& path) {
+        transport::StartTraceClock();
+        open_ = transport::InstallTraceFile(QString::fromStdString(path));
+        return open_;
+    }
+    ~TraceFileScope() {
+        if (open_) transport::RemoveTraceFile();
+    }
+
+private:
+    bool open_ = false;
+};
+
+int RunArguments(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
+}  // namespace
+
+int Main(std::span<const std::string> all, std::ostream& out, std::ostream& err) {
+    const TraceArgument trace = TakeTraceArgument(all);
+    if (!trace.error.empty()) {
+        err << "dravikctl: " << trace.error << '\n';
+        return kExitUsage;
+    }
+    TraceFileScope scope;
+    if (trace.file && !scope.open(*trace.file)) {
+        err << "dravikctl: cannot write the trace file " << *trace.file << '\n';
+        return kExitUsage;
+    }
+    return RunArguments(trace.rest, out, err);
+}
+
+namespace {
+
+int RunArguments(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
     // scan, search and check have their own options (discovery_commands.cpp).
     if (IsDiscoveryCommand(args)) return RunDiscoveryCommand(args, out, err);
     const ParseResult parsed = ParseCommandLine(args);
@@ -458,5 +529,7 @@ int Main(std::span<const std::string> args, std::ostream& out, std::ostream& err
     Console console(out, err);
     return RunTargets(prepared.run, console);
 }
+
+}  // namespace
 
 }  // namespace dravik::ctl

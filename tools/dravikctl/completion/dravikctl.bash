@@ -7,7 +7,7 @@ _dravikctl() {
     local subcommands="frame send query raw identity wall scan search check help"
     local commands="power menu input vol-up vol-down mute up down left right ok return info on off hdmi1 hdmi2 displayport dvi vga usb cms custom media-player ops backlight brightness volume key-lock ir-lock reset wall-on wall-off wall-settings gains temperature hours backlight-query video"
     local queries="temperature hours backlight video gains"
-    local target_opts="--ip --serial --model --id --list --mode --device --format --json --verbose --parallel --skip-invalid --help"
+    local target_opts="--ip --serial --model --id --list --mode --device --format --json --verbose --parallel --skip-invalid --trace --help"
     local send_opts="--no-wait --dry-run"
     local out_opts="--format --json --verbose --write-list --help"
     local wall_actions="settings on off power-on power-off locate gains"
@@ -21,7 +21,7 @@ _dravikctl() {
         --format) COMPREPLY=($(compgen -W "text json jsonl csv prometheus" -- "$cur")); return ;;
         --mode) COMPREPLY=($(compgen -W "lan serial" -- "$cur")); return ;;
         --key-lock|--ir-lock|--enable|--frame-comp) COMPREPLY=($(compgen -W "on off" -- "$cur")); return ;;
-        --list|--write-list) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --list|--write-list|--trace) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --serial|--device|--port) COMPREPLY=($(compgen -f -- "${cur:-/dev/tty}")); return ;;
         --ip|--model|--id|--level|--matrix|--pos|--rgb|--parallel|--at|--range|--from|--to) return ;;
     esac
