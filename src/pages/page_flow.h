@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace dravik::pages {
@@ -99,6 +100,26 @@ inline bool StartWithLinks(flows::FlowWorker& worker, transport::SerialPort& por
         std::move(done));
     if (!started) port.moveToThread(home);
     return started;
+}
+
+// A serial discovery job (ID search, monitor check) on the page's worker with the COM port
+// handed over: the page is busy from the press until `done` has run on the window thread, and
+// "Stop" is offered only meanwhile.
+template <typename StopView>
+void StartSerialJob(PageRun& run, std::optional<FlowGuard>& guard, StopView& stop, flows::FlowWorker& worker,
+                    transport::SerialPort& port, QThread* home, const std::function<void(transport::Link&)>& job,
+                    std::function<void()> done) {
+    guard.emplace(run);
+    stop.clearStopRequest();
+    const bool started = StartWithLinks(
+        worker, port, home, [job](const flows::ControlLinks& links) { job(*links.serial); },
+        [&guard, &stop, done = std::move(done)] {
+            stop.setStopEnabled(false);
+            stop.clearStopRequest();
+            if (done) done();
+            guard.reset();
+        });
+    if (!started) guard.reset();
 }
 
 // The page's targets as its list shows them: column 0 is the address over LAN and the monitor

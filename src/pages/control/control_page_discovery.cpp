@@ -49,18 +49,11 @@ SerialDiscoveryView<ControlPage>& ControlPage::serialView() {
 
 // The page is busy from the press to the end: the worker holds the COM port meanwhile.
 void ControlPage::startSerialDiscovery(const std::function<void(transport::Link&)>& job, std::function<void()> done) {
-    flowGuard_.emplace(*this);
-    discoveryView_->clearStopRequest();
-    const bool started = StartWithLinks(
-        *worker_, port_, thread(), [job](const flows::ControlLinks& links) { job(*links.serial); },
-        [this, done = std::move(done)] {
-            markRowInFlight(-1);
-            discoveryView_->setStopEnabled(false);
-            discoveryView_->clearStopRequest();
-            if (done) done();
-            flowGuard_.reset();
-        });
-    if (!started) flowGuard_.reset();
+    StartSerialJob(*this, flowGuard_, *discoveryView_, *worker_, port_, thread(), job,
+                   [this, done = std::move(done)] {
+                       markRowInFlight(-1);
+                       if (done) done();
+                   });
 }
 
 void ControlPage::checkMonitors() {
