@@ -12,9 +12,7 @@
 #include "transport/serial_port.h"
 #include "transport/trace_link.h"
 
-#include <QFont>
 #include <QProgressBar>
-#include <QTableWidget>
 #include <QThread>
 
 #include <algorithm>
@@ -47,23 +45,6 @@ private:
     Page& page_;
     flows::FlowWorker& worker_;
 };
-
-// Bold cells for the row whose exchange runs; `inFlight` is the row marked so far.
-inline void MarkRowInFlight(QTableWidget* list, int& inFlight, int row) {
-    const auto paint = [list](int r, bool on) {
-        if (r < 0 || r >= list->rowCount()) return;
-        for (int col = 0; col < list->columnCount(); ++col) {
-            if (QTableWidgetItem* item = list->item(r, col)) {
-                QFont font = item->font();
-                font.setBold(on);
-                item->setFont(font);
-            }
-        }
-    };
-    paint(inFlight, false);
-    inFlight = row;
-    paint(row, true);
-}
 
 // "n of N" rows of a walk in the page's progress bar.
 inline void ShowProgress(QProgressBar* bar, int done, int total) {
@@ -120,28 +101,6 @@ void StartSerialJob(PageRun& run, std::optional<FlowGuard>& guard, StopView& sto
             guard.reset();
         });
     if (!started) guard.reset();
-}
-
-// The page's targets as its list shows them: column 0 is the address over LAN and the monitor
-// ID over RS-232; the "ID" column addresses LAN frames.
-template <typename Page>
-std::vector<targets::Target> TargetsOfList(const Page& page) {
-    std::vector<targets::Target> out;
-    const bool lan = page.lanMode();
-    for (int row = 0; row < page.rowCount(); ++row) {
-        targets::Target t;
-        t.interface = lan ? targets::Interface::Lan : targets::Interface::Serial;
-        t.model = page.cellText(row, kColModel).toStdString();
-        t.pos = page.cellText(row, kColPos).toStdString();
-        if (lan) {
-            t.address = page.cellText(row, kColAddress).toStdString();
-            t.id = page.cellText(row, kColId).toStdString();
-        } else {
-            t.id = page.cellText(row, kColAddress).toStdString();
-        }
-        out.push_back(std::move(t));
-    }
-    return out;
 }
 
 }  // namespace dravik::pages

@@ -228,7 +228,7 @@ TEST_F(ControlDiscovery, CheckMonitorMarksRowsAndEchoesWithTheShowFlag) {
     EXPECT_EQ(rx(), "old");
 
     // An empty list: the beep, then the message.
-    Child<QTableWidget>("targetList")->setRowCount(0);
+    page().targetRows().clear();
     feedback.events.clear();
     Click(kCheckMonitor);
     EXPECT_EQ(feedback.events, (QStringList{"<beep>", "NO Monitor Data"}));

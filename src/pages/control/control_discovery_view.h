@@ -22,16 +22,10 @@ public:
     void message(const QString& text) override { page_.feedback().message(text); }
     QString selectedModel() const override { return ui_.modelCombo->currentText(); }
     bool lockModelTicked() const override { return ui_.lockModelCheck->isChecked(); }
-    void removeAllRows() override {
-        ui_.targetList->clearSelection();
-        ui_.targetList->setRowCount(0);
-    }
+    void removeAllRows() override { page_.targetRows().clear(); }
     void appendRow(const discovery::RowCells& cells) override {
-        QTableWidget* list = ui_.targetList;
-        const int row = list->rowCount();
-        list->insertRow(row);
-        // setCellText drops the columns the list does not have.
-        for (int col = 0; col < static_cast<int>(cells.size()); ++col) page_.setCellText(row, col, cells[col]);
+        page_.targetRows().append(
+            RowOf(page_.lanMode() ? targets::Interface::Lan : targets::Interface::Serial, cells));
     }
     void setIpScanEnabled(bool enabled) override { ui_.ipScanButton->setEnabled(enabled); }
     void setIdSearchEnabled(bool enabled) override { ui_.idSearchButton->setEnabled(enabled); }

@@ -220,6 +220,7 @@ void ControlPage::bindCheck(QAbstractButton* box, bool& member) {
 
 void ControlPage::setUpTargetList() {
     QTableWidget* list = ui_->targetList;
+    rows_ = std::make_unique<TargetRows>(*list);
     list->setColumnCount(5);
     list->setShowGrid(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -332,7 +333,7 @@ void ControlPage::writeControls() {
 // ---------------------------------------------------------------------------------------
 // The page context of the exchanges
 
-int ControlPage::rowCount() const { return ui_->targetList->rowCount(); }
+int ControlPage::rowCount() const { return rows_->size(); }
 
 int ControlPage::selectedRow() const {
     const QModelIndexList rows = ui_->targetList->selectionModel()->selectedRows();
@@ -343,20 +344,9 @@ int ControlPage::selectedRow() const {
     return first;
 }
 
-QString ControlPage::cellText(int row, int col) const {
-    const QTableWidgetItem* item = ui_->targetList->item(row, col);
-    return item ? item->text() : QString();
-}
+QString ControlPage::cellText(int row, int col) const { return rows_->cell(row, col); }
 
-void ControlPage::setCellText(int row, int col, const QString& text) {
-    QTableWidget* list = ui_->targetList;
-    if (row < 0 || row >= list->rowCount() || col < 0 || col >= list->columnCount()) return;
-    if (QTableWidgetItem* item = list->item(row, col)) {
-        item->setText(text);
-    } else {
-        list->setItem(row, col, new QTableWidgetItem(text));
-    }
-}
+void ControlPage::setCellText(int row, int col, const QString& text) { rows_->setCell(row, col, text); }
 
 void ControlPage::setStatus(const QString& text) {
     ShowStatusText(*ui_->statusLine, text);

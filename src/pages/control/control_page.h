@@ -9,6 +9,7 @@
 #include "targets/local_address.h"
 #include "transport/com_port.h"
 #include "pages/page_run.h"
+#include "pages/target_rows.h"
 #include "transport/frame_buffers.h"
 #include "transport/link.h"
 #include "flows/button_table.h"
@@ -63,13 +64,17 @@ public:
     // True while a command flow runs on the page's worker thread.
     bool flowRunning() const;
     // The row whose exchange runs now; -1 when none.
-    int rowInFlight() const { return rowInFlight_; }
+    int rowInFlight() const;
 
     // The "COM Port Settings" box.
     transport::ComPortController& comPort() { return *comPort_; }
 
     // The stored values (levels, locks, readings, video parameters).
     const protocol::PageValues& values() const { return values_; }
+
+    // The page's targets; the list on screen shows them.
+    TargetRows& targetRows() { return *rows_; }
+    const TargetRows& targetRows() const { return *rows_; }
 
     // What the flows and their views see of the page.
     bool lanMode() const { return lan_; }
@@ -157,6 +162,7 @@ private:
     std::vector<Binding> bindings_;
 
     bool lan_ = true;  // the interface flag
+    std::unique_ptr<TargetRows> rows_;
     protocol::Frame frame_;
     transport::ReplyBuffer reply_;
     transport::SerialPort port_;
@@ -170,7 +176,6 @@ private:
 
     // The run state of the command flows: the guard is held while one runs.
     std::optional<FlowGuard> flowGuard_;
-    int rowInFlight_ = -1;
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;

@@ -61,7 +61,7 @@ void ControlPage::checkMonitors() {
     if (lan_ || busy() || flowRunning()) return;
     auto request = std::make_shared<discovery::CheckRequest>();
     request->options = discovery::ControlPageSerialOptions();
-    request->targets = TargetsOfList(*this);
+    request->targets = rows_->targets();
     request->selected = selectedRow();
     const int rows = request->selected >= 0 && request->selected < rowCount() ? 1 : rowCount();
     SerialDiscoveryView<ControlPage>& view = serialView();

@@ -16,7 +16,9 @@ namespace dravik::pages {
 
 bool ControlPage::flowRunning() const { return worker_ && worker_->running(); }
 
-void ControlPage::markRowInFlight(int row) { MarkRowInFlight(ui_->targetList, rowInFlight_, row); }
+void ControlPage::markRowInFlight(int row) { rows_->markInFlight(row); }
+
+int ControlPage::rowInFlight() const { return rows_->inFlight(); }
 
 void ControlPage::rowDone() {
     ++flowRowsDone_;
@@ -38,7 +40,7 @@ void ControlPage::runButton(flows::ButtonFlowId id) {
     request->selected = selectedRow();
     request->values = values_;
     request->frame = frame_;
-    request->targets = TargetsOfList(*this);
+    request->targets = rows_->targets();
 
     flowGuard_.emplace(*this);
     // The walk's progress in rows, and "Stop" to end it after the row in flight.

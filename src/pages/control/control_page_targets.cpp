@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QTableWidget>
 
 namespace dravik::pages {
 
@@ -19,8 +18,8 @@ namespace {
 // file is ignored, so that a stray huge file cannot stall the window.
 constexpr qint64 kMaxListRecords = 10000;
 
-// Record fields hold single-byte characters.
-std::string ToRecordText(const QString& text) { return text.toLatin1().toStdString(); }
+targets::Interface Interface(bool lan) { return lan ? targets::Interface::Lan : targets::Interface::Serial; }
+
 QString FromRecordText(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -41,20 +40,12 @@ void ControlPage::AddDevice() {
         // A typed ID counts as well as a chosen one.
         key = ui_->monitorIdCombo->currentText();
     }
-    for (int row = 0; row < rowCount(); ++row) {
-        if (cellText(row, kColAddress) == key) {
-            feedback().message(lan_ ? control_texts::IpExists(key) : control_texts::IdExists(key));
-            return;
-        }
+    if (rows_->find(key) >= 0) {
+        feedback().message(lan_ ? control_texts::IpExists(key) : control_texts::IdExists(key));
+        return;
     }
-    QTableWidget* list = ui_->targetList;
-    const int row = list->rowCount();
-    list->insertRow(row);
-    setCellText(row, kColAddress, key);
-    setCellText(row, kColModel, ui_->modelCombo->currentText());
-    setCellText(row, kColLink, QStringLiteral("0"));
-    setCellText(row, kColPos, QString());
-    setCellText(row, kColId, ui_->monitorIdCombo->currentText());
+    rows_->append(RowOf(Interface(lan_), {key, ui_->modelCombo->currentText(), QStringLiteral("0"), QString(),
+                                          ui_->monitorIdCombo->currentText()}));
 }
 
 void ControlPage::RemoveDevice() {
@@ -68,7 +59,7 @@ void ControlPage::RemoveDevice() {
         feedback().message(control_texts::kSelectDeleteItem);
         return;
     }
-    ui_->targetList->removeRow(row);
+    rows_->remove(row);
 }
 
 void ControlPage::SaveList() {
@@ -79,17 +70,7 @@ void ControlPage::SaveList() {
     targets::RecordFile file;
     file.headerRead = true;
     file.header = targets::HeaderRecord::FromValues(headerA_, headerB_, headerC_);
-    for (int row = 0; row < rowCount(); ++row) {
-        targets::DeviceRecord device;
-        device.model = ToRecordText(cellText(row, kColModel));
-        if (lan_) {
-            device.address = ToRecordText(cellText(row, kColAddress));
-            device.id = ToRecordText(cellText(row, kColId));
-        } else {
-            device.id = ToRecordText(cellText(row, kColAddress));
-        }
-        file.devices.push_back(std::move(device));
-    }
+    for (const TargetRow& row : rows_->rows()) file.devices.push_back(RecordOf(row));
     const protocol::Bytes bytes = targets::EncodeRecords(file, mode, targets::RecordKind::List);
 
     // Written beside the old file and swapped in at the end: a failed save keeps the old list.
@@ -107,14 +88,9 @@ void ControlPage::LoadList() {
     if (busy()) return;
     const auto mode = lan_ ? targets::RecordMode::Lan : targets::RecordMode::Serial;
     const std::string_view name = targets::RecordFileName(mode, targets::RecordKind::List);
-    QTableWidget* list = ui_->targetList;
-
     QFile in(FromRecordText(std::string(name)));
-    if (!in.open(QIODevice::ReadOnly)) {
-        list->setRowCount(0);
-        return;
-    }
-    list->setRowCount(0);
+    rows_->clear();
+    if (!in.open(QIODevice::ReadOnly)) return;
     const QByteArray data = in.read(kMaxListRecords * static_cast<qint64>(targets::kRecordSize));
     in.close();
 
@@ -126,15 +102,10 @@ void ControlPage::LoadList() {
         headerB_ = file.header.rows();
         headerC_ = file.header.flag;
     }
-    list->setRowCount(static_cast<int>(file.devices.size()));
-    for (int row = 0; row < static_cast<int>(file.devices.size()); ++row) {
-        const targets::DeviceRecord& device = file.devices[static_cast<std::size_t>(row)];
-        setCellText(row, kColAddress, FromRecordText(targets::RowKey(device, mode)));
-        setCellText(row, kColModel, FromRecordText(device.model));
-        setCellText(row, kColLink, QStringLiteral("0"));
-        setCellText(row, kColPos, QString());
-        setCellText(row, kColId, FromRecordText(device.id));
-    }
+    std::vector<TargetRow> rows;
+    rows.reserve(file.devices.size());
+    for (const targets::DeviceRecord& device : file.devices) rows.push_back(RowOfRecord(device, Interface(lan_), false));
+    rows_->assign(std::move(rows));
 }
 
 }  // namespace dravik::pages

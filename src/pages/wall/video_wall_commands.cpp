@@ -27,7 +27,7 @@ void VideoWallPage::SendWallSettings() { runWall(flows::WallCommand::Settings, -
 
 bool VideoWallPage::flowRunning() const { return worker_ && worker_->running(); }
 
-void VideoWallPage::markRowInFlight(int row) { MarkRowInFlight(list_, rowInFlight_, row); }
+void VideoWallPage::markRowInFlight(int row) { rows_->markInFlight(row); }
 
 void VideoWallPage::rowDone(int rows) {
     flowRowsDone_ += rows;
@@ -57,7 +57,7 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
     request->fields = wallFields();
     request->gains = {fields_.red, fields_.green, fields_.blue};
     request->frame = frame_;
-    request->targets = TargetsOfList(*this);
+    request->targets = rows_->targets();
     flowGuard_.emplace(*this);
     // The walk's progress in rows, and "Stop" to end it after the row in flight.
     const bool oneRow = command == flows::WallCommand::GetGains || command == flows::WallCommand::SetGains;

@@ -89,7 +89,7 @@ void VideoWallPage::CheckMonitors() {
     if (lan_ || busy() || flowRunning()) return;
     auto request = std::make_shared<discovery::CheckRequest>();
     request->options = discovery::WallPageSerialOptions();
-    request->targets = TargetsOfList(*this);
+    request->targets = rows_->targets();
     request->selected = selectedRow();
     const int rows = request->selected >= 0 && request->selected < rowCount() ? 1 : rowCount();
     SerialDiscoveryView<VideoWallPage>& view = serialView();

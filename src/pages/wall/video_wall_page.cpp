@@ -65,6 +65,7 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
       com_(port_, *this, *feedback_, ChooseLister(env)) {
     ui_->setupUi(this);
     list_ = ui_->wallTargetList;
+    rows_ = std::make_unique<TargetRows>(*list_, /*fixedItems=*/true);
 
     // 1-2: LAN mode (the first radio), the list's columns.
     lan_ = ui_->lanRadio->isChecked();
@@ -271,7 +272,7 @@ void VideoWallPage::writeControls() {
 
 // --- Target list -------------------------------------------------------------------------
 
-int VideoWallPage::rowCount() const { return list_->rowCount(); }
+int VideoWallPage::rowCount() const { return rows_->size(); }
 
 int VideoWallPage::selectedRow() const {
     int first = -1;
@@ -281,45 +282,18 @@ int VideoWallPage::selectedRow() const {
     return first;
 }
 
-QString VideoWallPage::cellText(int row, int col) const {
-    const QTableWidgetItem* item = list_->item(row, col);
-    return item != nullptr ? item->text() : QString();
-}
+QString VideoWallPage::cellText(int row, int col) const { return rows_->cell(row, col); }
 
-void VideoWallPage::setCellText(int row, int col, const QString& text) {
-    if (row < 0 || row >= list_->rowCount() || col < 0 || col >= kColumnCount) return;
-    QTableWidgetItem* item = list_->item(row, col);
-    if (item == nullptr) {
-        item = new QTableWidgetItem(text);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        list_->setItem(row, col, item);
-    } else {
-        item->setText(text);
-    }
-}
+void VideoWallPage::setCellText(int row, int col, const QString& text) { rows_->setCell(row, col, text); }
 
 void VideoWallPage::appendRow(const QString& key, const QString& model, const QString& link, const QString& pos,
                               const QString& id) {
-    const int row = list_->rowCount();
-    list_->insertRow(row);
-    setCellText(row, kColAddress, key);
-    setCellText(row, kColModel, model);
-    setCellText(row, kColLink, link);
-    setCellText(row, kColPos, pos);
-    setCellText(row, kColId, id);
+    rows_->append(RowOf(lan_ ? targets::Interface::Lan : targets::Interface::Serial, {key, model, link, pos, id}));
 }
 
-void VideoWallPage::removeAllRows() {
-    list_->clearSelection();
-    list_->setRowCount(0);
-}
+void VideoWallPage::removeAllRows() { rows_->clear(); }
 
-int VideoWallPage::FindRowByKey(const QString& key) const {
-    for (int row = 0; row < rowCount(); ++row) {
-        if (cellText(row, kColAddress) == key) return row;
-    }
-    return -1;
-}
+int VideoWallPage::FindRowByKey(const QString& key) const { return rows_->find(key); }
 
 void VideoWallPage::setStatus(const QString& text) { ShowStatusText(*ui_->statusLabel, text); }
 
@@ -385,7 +359,7 @@ void VideoWallPage::RemoveDevice() {
         feedback_->message(wall_texts::kSelectDeleteItem);
         return;
     }
-    list_->removeRow(row);
+    rows_->remove(row);
 }
 
 // --- Interface ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "protocol/frame.h"
 #include "transport/com_port.h"
 #include "pages/page_run.h"
+#include "pages/target_rows.h"
 #include "transport/frame_buffers.h"
 #include "transport/link.h"
 #include "transport/serial_port.h"
@@ -108,6 +109,10 @@ public:
     int greenGain() const { return fields_.green; }
     int blueGain() const { return fields_.blue; }
     bool frameCompensation() const { return fields_.frameComp; }
+
+    // The page's targets; the list on screen shows them.
+    TargetRows& targetRows() { return *rows_; }
+    const TargetRows& targetRows() const { return *rows_; }
 
     // --- what the flows and their views see of the page -------------------------------
     bool lanMode() const { return lan_; }
@@ -228,6 +233,7 @@ private:
     std::unique_ptr<targets::LocalAddressLookup> ownLookup_;
     transport::Feedback* feedback_ = nullptr;
     QTableWidget* list_ = nullptr;
+    std::unique_ptr<TargetRows> rows_;
 
     bool lan_ = true;
     Fields fields_;
@@ -246,7 +252,6 @@ private:
 
     // The run state of the commands: the guard is held while one runs.
     std::optional<FlowGuard> flowGuard_;
-    int rowInFlight_ = -1;
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;

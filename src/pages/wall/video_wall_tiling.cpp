@@ -27,10 +27,6 @@ constexpr qint64 kMaxRecords = 4096;
 
 long long TextValue(const QString& text) { return protocol::DecimalValue(text.toStdString()); }
 
-QString FromStd(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-
-std::string ToStd(const QString& text) { return text.toLatin1().toStdString(); }
-
 targets::RecordMode Mode(bool lan) { return lan ? targets::RecordMode::Lan : targets::RecordMode::Serial; }
 
 QString FileName(bool lan, targets::RecordKind kind) {
@@ -230,11 +226,11 @@ bool VideoWallPage::LoadFile(const QString& name, bool withPositions) {
         fields_.frameComp = records.header.flag;
         writeControls();
     }
-    const targets::RecordMode mode = Mode(lan_);
-    for (const targets::DeviceRecord& device : records.devices) {
-        appendRow(FromStd(targets::RowKey(device, mode)), FromStd(device.model), QStringLiteral("0"),
-                  withPositions ? FromStd(device.pos) : QString(), FromStd(device.id));
-    }
+    const targets::Interface interface = lan_ ? targets::Interface::Lan : targets::Interface::Serial;
+    std::vector<TargetRow> rows;
+    rows.reserve(records.devices.size());
+    for (const targets::DeviceRecord& device : records.devices) rows.push_back(RowOfRecord(device, interface, withPositions));
+    rows_->assign(std::move(rows));
     return true;
 }
 
@@ -264,14 +260,7 @@ void VideoWallPage::SaveList() {
     targets::RecordFile records;
     // The matrix as the page holds it: a text the page would not accept never goes to disk.
     records.header = targets::HeaderRecord::FromValues(fields_.columns, fields_.rows, fields_.frameComp);
-    for (int row = 0; row < rowCount(); ++row) {
-        records.devices.push_back(targets::DeviceRecord{
-            ToStd(cellText(row, kColAddress)),
-            ToStd(cellText(row, kColModel)),
-            ToStd(cellText(row, kColPos)),
-            ToStd(cellText(row, kColId)),
-        });
-    }
+    for (const TargetRow& row : rows_->rows()) records.devices.push_back(RecordOf(row));
     const protocol::Bytes bytes = targets::EncodeRecords(records, Mode(lan_), targets::RecordKind::Tiling);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     if (!file.commit()) feedback_->message(wall_texts::kFileOpeningError);
