@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         DRAVIK_FUZZ_CHECK(o.parallel >= 0);
         for (const auto& t : o.targets) {
-            if (!t.serial) DRAVIK_FUZZ_CHECK(IsAddressText(t.where));
+            if (!t.target.serial()) DRAVIK_FUZZ_CHECK(IsAddressText(t.target.address));
         }
         (void)SubcommandUsage(o.subcommand);
     }

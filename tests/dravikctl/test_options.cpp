@@ -127,6 +127,51 @@ TEST(DravikCtlUsage, AddressTexts) {
     }
 }
 
+// How a display named on the command line becomes the run's target: its own --model, --id
+// and --pos win over those before the first display, the ID is 1 when none is named, and
+// the texts are UTF-8 whatever the argument held.
+TEST(DravikCtlUsage, CommandLineDisplaysBecomeTargets) {
+    using targets::Interface;
+    const auto lan = [](std::string address, std::string model, std::string id, std::string pos) {
+        return targets::Target{Interface::Lan, std::move(address), std::move(model), std::move(id), std::move(pos), ""};
+    };
+    const auto serial = [](std::string device, std::string model, std::string id) {
+        return targets::Target{Interface::Serial, "", std::move(model), std::move(id), "", std::move(device)};
+    };
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<targets::Target> targets;
+        std::vector<std::string> labels;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"send", "on", "--ip", "127.0.91.1"}, {lan("127.0.91.1", "", "1", "")}, {"127.0.91.1"}},
+             {{"send", "hdmi1", "--model", "KA-55", "--id", "4", "--ip", "127.0.91.1", "--ip", "display-2.lan", "--id",
+               "007", "--model", "LM-55"},
+              {lan("127.0.91.1", "KA-55", "4", ""), lan("display-2.lan", "LM-55", "7", "")},
+              {"127.0.91.1", "display-2.lan"}},
+             {{"query", "temperature", "--serial", "/dev/ttyS9", "--id", "12", "--model", "KA-55", "--serial",
+               "/dev/ttyS9"},
+              {serial("/dev/ttyS9", "KA-55", "12"), serial("/dev/ttyS9", "", "1")},
+              {"ID 12", "ID 1"}},
+             {{"wall", "settings", "--pos", "3", "--ip", "127.0.91.2", "--ip", "127.0.91.3", "--pos", "0"},
+              {lan("127.0.91.2", "", "1", "3"), lan("127.0.91.3", "", "1", "0")},
+              {"127.0.91.2", "127.0.91.3"}},
+             // A byte no UTF-8 text holds shows as U+FFFD.
+             {{"send", "on", "--serial", "/dev/tty\xff" "9", "--id", "0"},
+              {serial("/dev/tty\xef\xbf\xbd" "9", "", "0")},
+              {"ID 0"}},
+         }) {
+        const ParseResult parsed = ParseCommandLine(c.args);
+        ASSERT_TRUE(parsed.ok) << c.args[1] << ": " << parsed.error;
+        ASSERT_EQ(parsed.options.targets.size(), c.targets.size()) << c.args[1];
+        for (std::size_t i = 0; i < c.targets.size(); ++i) {
+            const targets::Target t = TargetOf(parsed.options.targets[i], parsed.options);
+            EXPECT_EQ(t, c.targets[i]) << c.args[1] << " display " << i << ": " << t.label() << " " << t.device;
+            EXPECT_EQ(t.label(), c.labels[i]) << c.args[1] << " display " << i;
+        }
+    }
+}
+
 TEST(DravikCtlUsage, HelpForItselfAndEverySubcommand) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--help"}, {"-h"}, {"help"}, {"frame", "--help"}, {"send", "-h"}, {"query", "--help"},

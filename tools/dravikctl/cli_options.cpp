@@ -2,6 +2,8 @@
 
 #include "dravikctl/command_table.h"
 
+#include <QString>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -279,10 +281,13 @@ private:
             case Opt::Serial: {
                 if (value.empty()) return error(name + " needs a value");
                 TargetOption t;
-                t.serial = def.opt == Opt::Serial;
-                t.where = value;
-                if (!t.serial && !IsAddressText(value))
-                    return error(Quote(value) + " is not an IPv4 address or host name");
+                if (def.opt == Opt::Serial) {
+                    t.target.interface = targets::Interface::Serial;
+                    t.target.device = value;
+                } else {
+                    if (!IsAddressText(value)) return error(Quote(value) + " is not an IPv4 address or host name");
+                    t.target.address = value;
+                }
                 opts_.targets.push_back(std::move(t));
                 return true;
             }
@@ -386,6 +391,23 @@ bool AllDigits(std::string_view s) {
 }  // namespace
 
 ParseResult ParseCommandLine(std::span<const std::string> args) { return Parser(args).run(); }
+
+std::string ArgText(std::string_view arg) {
+    return QString::fromLocal8Bit(arg.data(), static_cast<qsizetype>(arg.size())).toStdString();
+}
+
+targets::Target TargetOf(const TargetOption& option, const Options& options) {
+    const auto text = [](const std::optional<std::string>& own, const std::optional<std::string>& all) {
+        return own ? ArgText(*own) : all ? ArgText(*all) : std::string();
+    };
+    targets::Target t = option.target;
+    t.address = ArgText(t.address);
+    t.device = ArgText(t.device);
+    t.model = text(option.model, options.model);
+    t.id = option.id || options.id ? text(option.id, options.id) : "1";
+    t.pos = text(option.pos, options.pos);
+    return t;
+}
 
 bool IsAddressText(std::string_view text) {
     if (text.empty() || text.size() > 253) return false;

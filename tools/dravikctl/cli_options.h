@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dravikctl/report.h"
+#include "targets/target.h"
 
 #include <array>
 #include <optional>
@@ -14,10 +15,10 @@ namespace dravik::ctl {
 
 enum class Subcommand { None, Frame, Send, Query, Raw, Identity, Wall };
 
-// One display named on the command line.
+// One display named on the command line: --ip ADDRESS or --serial DEVICE (as given, in
+// `target`), and the --model, --id and --pos that follow it.
 struct TargetOption {
-    bool serial = false;
-    std::string where;  // --ip ADDRESS, or --serial DEVICE
+    targets::Target target;  // interface, and address or device; the rest is below
     std::optional<std::string> model;
     std::optional<std::string> id;
     std::optional<std::string> pos;
@@ -71,6 +72,13 @@ struct ParseResult {
 
 // `args` are the arguments after the program name.
 ParseResult ParseCommandLine(std::span<const std::string> args);
+
+// An argument as a target's texts hold it: UTF-8 as the terminal's encoding decodes it, so
+// that a byte it cannot decode shows the same (U+FFFD) in every output.
+std::string ArgText(std::string_view arg);
+// The display as a run holds it: its own --model, --id and --pos, else those given before
+// the first display; monitor ID 1 when neither names one.
+targets::Target TargetOf(const TargetOption& option, const Options& options);
 
 // A dotted IPv4 address (four decimal fields 0..255) or a host name (letters, digits and
 // hyphens in dot-separated labels, not all digits).

@@ -53,10 +53,12 @@ std::string QuotePath(const std::string& path) {
     return s + "'";
 }
 
-QString FromArg(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromArg(const std::string& text) { return QString::fromStdString(ArgText(text)); }
 
-// List files hold single-byte characters.
-QString FromRecord(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+// List files hold single-byte characters; a target holds them in UTF-8.
+std::string RecordText(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+}
 
 std::string BaseName(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -252,26 +254,17 @@ private:
     }
 
     // Raw frames go out as given: byte 1 is the display's ID.
-    QString idFor(const std::optional<std::string>& own) const {
-        if (o_.subcommand == Subcommand::Raw) return QString::number(p_.run.raw[1]);
-        if (own) return FromArg(*own);
-        if (o_.id) return FromArg(*o_.id);
-        return QStringLiteral("1");
-    }
+    std::string rawId() const { return std::to_string(p_.run.raw[1]); }
 
     bool collectTargets() {
         auto& targets = p_.run.targets;
         for (const TargetOption& t : o_.targets) {
-            Target target;
-            target.serial = t.serial;
-            target.where = FromArg(t.where);
-            const auto& model = t.model ? t.model : o_.model;
-            target.model = model ? FromArg(*model) : QString();
-            target.id = idFor(t.id);
-            const auto& pos = t.pos ? t.pos : o_.pos;
-            target.pos = pos ? FromArg(*pos) : QString();
-            if (needsModel() && target.model.isEmpty())
-                return fail("display " + Quote(t.where) + " needs --model for '" + std::string(p_.entry->name) + "'");
+            targets::Target target = TargetOf(t, o_);
+            if (o_.subcommand == Subcommand::Raw) target.id = rawId();
+            if (needsModel() && target.model.empty()) {
+                const std::string& given = t.target.serial() ? t.target.device : t.target.address;
+                return fail("display " + Quote(given) + " needs --model for '" + std::string(p_.entry->name) + "'");
+            }
             targets.push_back(std::move(target));
         }
         if (o_.targets.empty() && (o_.model || o_.id || o_.pos))
@@ -285,7 +278,8 @@ private:
         if (o_.at) {
             // The location test of one grid cell: the display whose position it is.
             const QString at = QString::number(*o_.at);
-            std::erase_if(targets, [&](const Target& t) { return t.pos.trimmed() != at; });
+            std::erase_if(targets,
+                          [&](const targets::Target& t) { return QString::fromStdString(t.pos).trimmed() != at; });
             if (targets.empty()) return fail("--at " + std::to_string(*o_.at) + ": no display has that wall position");
         }
         if (targets.empty()) {
@@ -295,7 +289,7 @@ private:
 
         // The wall page reads and writes the gains with its own rule for the monitor ID.
         if (o_.subcommand == Subcommand::Query && p_.entry->action == Action::Gains) {
-            for (Target& t : targets) t.id = QString::number(protocol::WallMonitorId(t.id.toStdString()));
+            for (targets::Target& t : targets) t.id = std::to_string(protocol::WallMonitorId(t.id));
         }
         return true;
     }
@@ -337,16 +331,16 @@ private:
         int row = 0;
         for (const targets::DeviceRecord& d : file.devices) {
             ++row;
-            Target t;
-            t.serial = serial;
-            t.model = FromRecord(d.model);
-            t.id = o_.subcommand == Subcommand::Raw ? QString::number(p_.run.raw[1]) : FromRecord(d.id);
-            t.pos = FromRecord(d.pos);
+            targets::Target t;
+            t.interface = serial ? targets::Interface::Serial : targets::Interface::Lan;
+            t.model = RecordText(d.model);
+            t.id = o_.subcommand == Subcommand::Raw ? rawId() : RecordText(d.id);
+            t.pos = RecordText(d.pos);
             std::string field, reason;
             if (serial) {
-                t.where = FromArg(*o_.listDevice);
+                t.device = ArgText(*o_.listDevice);
             } else {
-                t.where = FromRecord(d.address);
+                t.address = RecordText(d.address);
                 if (!IsAddressText(d.address)) {
                     field = "address";
                     reason = Quote(d.address) + " is not an IPv4 address or host name";
@@ -405,26 +399,27 @@ int RunFrame(const Prepared& p, std::ostream& out) {
 // send --dry-run: each display's frames, addressed as they would go out; nothing is sent.
 int RunDry(const Prepared& p, std::ostream& out) {
     int status = kExitOk;
-    for (const Target& t : p.run.targets) {
+    for (const targets::Target& t : p.run.targets) {
+        const QString model = QString::fromStdString(t.model);
         FrameInputs inputs = p.run.inputs;
-        inputs.pos = t.pos;
-        for (LabelledSelection& ls : FramesFor(*p.entry, t.model, inputs)) {
+        inputs.pos = QString::fromStdString(t.pos);
+        for (LabelledSelection& ls : FramesFor(*p.entry, model, inputs)) {
             // Setting the gains sends the set frame alone.
             const bool gainSet = p.entry->action == Action::Gains && inputs.gainsGiven;
             if (gainSet && ls.label == "request") continue;
             if (gainSet) ls.label.clear();
             std::string text;
             if (ls.selection.ok()) {
-                Address(*p.entry, ls.selection.frame, t.id);
+                Address(*p.entry, ls.selection.frame, QString::fromStdString(t.id));
                 text = TrimEnd(QString::fromStdString(protocol::HexSpaced(ls.selection.frame.bytes()))).toStdString();
             } else if (ls.selection.outcome == protocol::Outcome::Refused) {
-                text = TrimLineEnd(transport::texts::Refusal(t.model)).toStdString();
+                text = TrimLineEnd(transport::texts::Refusal(model)).toStdString();
                 status = kExitFailed;
             } else {
                 text = "none";
                 if (!(p.entry->action == Action::Brightness && ls.label == "query")) status = kExitFailed;
             }
-            out << t.label().toStdString() << "  " << (ls.label.empty() ? "" : ls.label + ": ") << text << '\n';
+            out << t.label() << "  " << (ls.label.empty() ? "" : ls.label + ": ") << text << '\n';
         }
     }
     return status;

@@ -30,7 +30,7 @@ QString Padded(const QString& text, int width) { return text.leftJustified(width
 QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The monitor ID as it goes out in byte 1.
-int IdNumber(const TargetResult& r) { return protocol::IdByteFromText(r.target.id.toStdString()); }
+int IdNumber(const TargetResult& r) { return protocol::IdByteFromText(r.target.id); }
 
 QJsonObject SkippedJson(const SkippedRow& s) {
     QJsonObject o;
@@ -89,16 +89,16 @@ QJsonObject ValuesJson(const TargetResult& r) {
 QJsonObject ResultJson(const TargetResult& r, const ReportStyle& style) {
     const flows::Outcome outcome = r.row.outcome;
     QJsonObject o;
-    o[QStringLiteral("target")] = r.target.label();
-    o[QStringLiteral("interface")] = r.target.serial ? QStringLiteral("serial") : QStringLiteral("lan");
-    if (r.target.serial) {
-        o[QStringLiteral("device")] = r.target.where;
+    o[QStringLiteral("target")] = Q(r.target.label());
+    o[QStringLiteral("interface")] = r.target.serial() ? QStringLiteral("serial") : QStringLiteral("lan");
+    if (r.target.serial()) {
+        o[QStringLiteral("device")] = Q(r.target.device);
     } else {
-        o[QStringLiteral("address")] = r.target.where;
+        o[QStringLiteral("address")] = Q(r.target.address);
     }
     o[QStringLiteral("id")] = IdNumber(r);
-    o[QStringLiteral("model")] = r.target.model;
-    if (!r.target.pos.isEmpty()) o[QStringLiteral("pos")] = r.target.pos.toInt();
+    o[QStringLiteral("model")] = Q(r.target.model);
+    if (!r.target.pos.empty()) o[QStringLiteral("pos")] = Q(r.target.pos).toInt();
     o[QStringLiteral("command")] = Q(style.command);
     o[QStringLiteral("outcome")] = Q(flows::OutcomeName(outcome));
     o[QStringLiteral("ok")] = flows::Succeeded(outcome);
@@ -145,12 +145,12 @@ constexpr const char* kCsvHeader = "target,interface,address,device,id,model,com
 std::string CsvLine(const TargetResult& r, const ReportStyle& style) {
     const flows::Outcome outcome = r.row.outcome;
     const std::array<std::string, 13> fields{
-        r.target.label().toStdString(),
-        r.target.serial ? "serial" : "lan",
-        r.target.serial ? std::string() : r.target.where.toStdString(),
-        r.target.serial ? r.target.where.toStdString() : std::string(),
+        r.target.label(),
+        r.target.serial() ? "serial" : "lan",
+        r.target.serial() ? std::string() : r.target.address,
+        r.target.serial() ? r.target.device : std::string(),
         std::to_string(IdNumber(r)),
-        r.target.model.toStdString(),
+        r.target.model,
         style.command,
         std::string(flows::OutcomeName(outcome)),
         flows::Succeeded(outcome) ? "true" : "false",
@@ -180,7 +180,7 @@ std::string TextLine(const TargetResult& r, const ReportStyle& style) {
     QString verdict = flows::Succeeded(outcome) ? QStringLiteral("ok") : Q(flows::OutcomeName(outcome));
     if (!flows::Succeeded(outcome) && !r.row.systemText.empty() && r.progress != RowProgress::Refused)
         verdict += QStringLiteral(" (") + Q(r.row.systemText) + QLatin1Char(')');
-    QString line = Padded(r.target.label(), 15) + QStringLiteral("  ") + Padded(r.target.model, 9) +
+    QString line = Padded(Q(r.target.label()), 15) + QStringLiteral("  ") + Padded(Q(r.target.model), 9) +
                    QStringLiteral("  ") + body + QStringLiteral("  LINK ") + r.link + QStringLiteral("  ") + verdict +
                    QLatin1Char('\n');
     if (style.verbose) {
@@ -258,10 +258,10 @@ std::string PrometheusText(const ReportStyle& style, const std::vector<TargetRes
         std::function<std::optional<double>(const TargetResult&)> value;
     };
     const auto labels = [](const TargetResult& r) {
-        std::string l = r.target.serial ? "device=\"" + PromLabel(r.target.where.toStdString()) + "\",id=\"" +
-                                              std::to_string(IdNumber(r)) + "\""
-                                        : "address=\"" + PromLabel(r.target.where.toStdString()) + "\"";
-        return "{" + l + ",model=\"" + PromLabel(r.target.model.toStdString()) + "\"}";
+        std::string l = r.target.serial() ? "device=\"" + PromLabel(r.target.device) + "\",id=\"" +
+                                                std::to_string(IdNumber(r)) + "\""
+                                          : "address=\"" + PromLabel(r.target.address) + "\"";
+        return "{" + l + ",model=\"" + PromLabel(r.target.model) + "\"}";
     };
     const std::vector<Metric> metrics{
         {"dravik_display_up", "Whether the display answered the query (1) or not (0).",

@@ -118,7 +118,7 @@ private:
         const QString line = TrimLineEnd(text);
         r_.messages << line;
         // Several displays may speak at once in a parallel run: say whose message it is.
-        console_.error((r_.target.label() + QStringLiteral(": ") + line).toStdString());
+        console_.error(r_.target.label() + ": " + line.toStdString());
     }
 
     TargetResult& r_;
@@ -249,17 +249,18 @@ flows::RowResult IdentifyOnLine(transport::Link& line, const targets::Target& ta
 
 // The scan's identity exchange with one LAN display, at the target's monitor ID.
 void IdentifyLan(TargetResult& r) {
-    r.row.target = r.target.toTarget();
+    r.row.target = r.target;
     const auto started = std::chrono::steady_clock::now();
     discovery::ScanOptions options;
-    options.firstMonitorId = options.lastMonitorId = protocol::IdByteFromText(r.target.id.toStdString());
+    options.firstMonitorId = options.lastMonitorId = protocol::IdByteFromText(r.target.id);
     const discovery::StopSignal stop;
     discovery::TcpIdentityClient client;
-    const auto session = client.Connect(r.target.where.trimmed().toStdString(), options.port, options.connectTimeout, stop);
+    const QString address = QString::fromStdString(r.target.address);
+    const auto session = client.Connect(address.trimmed().toStdString(), options.port, options.connectTimeout, stop);
     if (!session) {
         r.link = QStringLiteral("N");
         const ConnectDiagnosis d = DiagnoseConnect(
-            r.target.where,
+            address,
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started));
         r.row.outcome = d.outcome;
         r.row.systemText = d.systemText;
@@ -276,15 +277,16 @@ void IdentifyLan(TargetResult& r) {
 }
 
 // One display's flow on the unit's links; its RowResult is the display's result.
-TargetResult RunDisplay(const RunRequest& req, const Target& target, const UnitLinks& links, Console& console) {
+TargetResult RunDisplay(const RunRequest& req, const targets::Target& target, const UnitLinks& links,
+                        Console& console) {
     TargetResult r;
     r.target = target;
-    transport::Link* link = target.serial ? links.serial : links.lan;
+    transport::Link* link = target.serial() ? links.serial : links.lan;
     transport::LinkObserver* before = link->observer();
     DisplayRecorder recorder(r, console, before);
     link->setObserver(&recorder);
-    const bool lan = !target.serial;
-    std::vector<targets::Target> rows{target.toTarget()};
+    const bool lan = !target.serial();
+    std::vector<targets::Target> rows{target};
 
     std::vector<flows::RowResult> results;
     if (req.subcommand == Subcommand::Identity) {
@@ -337,7 +339,7 @@ TargetResult RunDisplay(const RunRequest& req, const Target& target, const UnitL
     if (row.outcome == Outcome::RefusedForModel) {
         r.progress = r.refusal.isEmpty() ? RowProgress::Silent : RowProgress::Refused;
         if (row.systemText.empty())
-            row.systemText = r.refusal.isEmpty() ? r.target.model.toStdString() + " gets no frame" : r.refusal.toStdString();
+            row.systemText = r.refusal.isEmpty() ? r.target.model + " gets no frame" : r.refusal.toStdString();
         return r;
     }
     r.progress = RowProgress::Sent;
@@ -347,11 +349,11 @@ TargetResult RunDisplay(const RunRequest& req, const Target& target, const UnitL
 }
 
 // A display the flow never reached: its line did not open or closed before its turn.
-TargetResult NotSent(const Target& target, Outcome outcome, const std::string& why) {
+TargetResult NotSent(const targets::Target& target, Outcome outcome, const std::string& why) {
     TargetResult r;
     r.target = target;
     r.progress = RowProgress::NotSent;
-    r.row.target = target.toTarget();
+    r.row.target = target;
     r.row.outcome = outcome;
     r.row.systemText = why;
     return r;
@@ -372,7 +374,7 @@ void RunLanUnit(const RunRequest& req, const Unit& unit, Board& board, Console& 
 // One RS-232 line: opened once, its displays one after the other on the one link. A closed
 // line ends the walk there, as on the page.
 void RunSerialUnit(const RunRequest& req, const Unit& unit, Board& board, Console& console) {
-    const QString device = req.targets[unit.indices.front()].where;
+    const QString device = QString::fromStdString(req.targets[unit.indices.front()].device);
     transport::SerialPort port;
     const transport::OpenResult opened = port.open(device);
     if (opened != transport::OpenResult::Opened) {
@@ -447,16 +449,17 @@ int RunTargets(const RunRequest& req, Console& console) {
     std::vector<Unit> lanUnits;
     std::vector<Unit> serialUnits;
     std::map<QString, std::size_t> lanByAddress;
-    std::map<QString, std::size_t> serialByDevice;
+    std::map<std::string, std::size_t> serialByDevice;
     for (std::size_t i = 0; i < req.targets.size(); ++i) {
-        const Target& t = req.targets[i];
-        if (t.serial) {
-            auto [it, added] = serialByDevice.emplace(t.where, serialUnits.size());
+        const targets::Target& t = req.targets[i];
+        if (t.serial()) {
+            auto [it, added] = serialByDevice.emplace(t.device, serialUnits.size());
             if (added) serialUnits.push_back({true, {}});
             serialUnits[it->second].indices.push_back(i);
         } else if (req.parallel > 0) {
             // One display is one address: its exchanges stay one after the other.
-            auto [it, added] = lanByAddress.emplace(t.where.trimmed().toLower(), lanUnits.size());
+            const QString address = QString::fromStdString(t.address).trimmed().toLower();
+            auto [it, added] = lanByAddress.emplace(address, lanUnits.size());
             if (added) lanUnits.push_back({false, {}});
             lanUnits[it->second].indices.push_back(i);
         } else {

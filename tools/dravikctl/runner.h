@@ -22,7 +22,7 @@ struct RunRequest {
     const CommandEntry* entry = nullptr;  // nullptr: "raw"
     protocol::Frame raw;                // "raw": the frame with its checksum
     FrameInputs inputs;
-    std::vector<Target> targets;
+    std::vector<targets::Target> targets;
     ReportStyle style;
     int parallel = 0;     // LAN displays at once; 0: one after the other
     bool noWait = false;  // send: do not read the display's acknowledge

@@ -14,22 +14,6 @@ void Console::error(const std::string& line) {
     err_.flush();
 }
 
-QString Target::label() const { return serial ? QStringLiteral("ID ") + id : where; }
-
-targets::Target Target::toTarget() const {
-    targets::Target t;
-    t.interface = serial ? targets::Interface::Serial : targets::Interface::Lan;
-    if (serial) {
-        t.device = where.toStdString();
-    } else {
-        t.address = where.toStdString();
-    }
-    t.model = model.toStdString();
-    t.id = id.toStdString();
-    t.pos = pos.toStdString();
-    return t;
-}
-
 QString TrimEnd(const QString& text) {
     qsizetype n = text.size();
     while (n > 0 && (text[n - 1] == QLatin1Char(' ') || text[n - 1] == QLatin1Char('\r') ||

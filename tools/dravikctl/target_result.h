@@ -1,10 +1,12 @@
 // What dravikctl knows of one display: the target as the command line or a list file names
-// it, and what became of it (the flow's RowResult, with the frames and replies in the order
-// they went over the wire, the LINK mark and what the window would have shown in boxes).
+// it (its texts in UTF-8), and what became of it (the flow's RowResult, with the frames and
+// replies in the order they went over the wire, the LINK mark and what the window would
+// have shown in boxes).
 #pragma once
 
 #include "flows/row_result.h"
 #include "protocol/frame.h"
+#include "targets/target.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,19 +32,6 @@ private:
     std::ostream& err_;
 };
 
-// One display as the command line or a list file names it.
-struct Target {
-    bool serial = false;
-    QString where;  // LAN: the address text; RS-232: the device path
-    QString model;
-    QString id;     // monitor ID text, as a list row holds it
-    QString pos;    // wall position text
-    // The address, or "ID n" on an RS-232 line.
-    QString label() const;
-    // The one target type of the program, as results carry it.
-    targets::Target toTarget() const;
-};
-
 struct ExchangeEvent {
     enum class Kind { Tx, Rx };
     Kind kind;
@@ -54,7 +43,7 @@ struct ExchangeEvent {
 enum class RowProgress { Pending, Silent, Sent, Refused, NotSent };
 
 struct TargetResult {
-    Target target;
+    targets::Target target;
     RowProgress progress = RowProgress::Pending;
     std::vector<ExchangeEvent> exchange;  // in the order they happened
     QStringList messages;                 // what the window would have shown in message boxes
