@@ -14,9 +14,21 @@ std::string Std(const QString& s) { return s.toStdString(); }
 
 }  // namespace
 
-RowTexts CellsOf(const TargetRow& row) {
+QString CellOf(const TargetRow& row, int col) {
     const targets::Target& t = row.target;
-    return {Text(t.serial() ? t.id : t.address), Text(t.model), Text(row.link), Text(t.pos), Text(t.id)};
+    switch (col) {
+    case kColAddress: return Text(t.serial() ? t.id : t.address);
+    case kColModel: return Text(t.model);
+    case kColLink: return Text(row.link);
+    case kColPos: return Text(t.pos);
+    case kColId: return Text(t.id);
+    default: return {};
+    }
+}
+
+RowTexts CellsOf(const TargetRow& row) {
+    return {CellOf(row, kColAddress), CellOf(row, kColModel), CellOf(row, kColLink), CellOf(row, kColPos),
+            CellOf(row, kColId)};
 }
 
 void SetCell(TargetRow& row, int col, const QString& text) {
@@ -62,8 +74,8 @@ std::vector<targets::Target> TargetRows::targets() const {
 }
 
 QString TargetRows::cell(int row, int col) const {
-    if (row < 0 || row >= size() || col < 0 || col >= static_cast<int>(RowTexts().size())) return {};
-    return CellsOf(rows_[static_cast<std::size_t>(row)])[static_cast<std::size_t>(col)];
+    if (row < 0 || row >= size()) return {};
+    return CellOf(rows_[static_cast<std::size_t>(row)], col);
 }
 
 int TargetRows::find(const QString& key) const {

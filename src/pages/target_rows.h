@@ -30,6 +30,8 @@ struct TargetRow {
 // model, LINK, Pos, ID.
 using RowTexts = std::array<QString, 5>;
 RowTexts CellsOf(const TargetRow& row);
+// One of them; empty for a column the list does not have.
+QString CellOf(const TargetRow& row, int col);
 // A row from its five cell texts, as discovery hands rows over. An RS-232 row has one ID:
 // the one in column 0.
 TargetRow RowOf(targets::Interface interface, const RowTexts& cells);
