@@ -125,5 +125,43 @@ TEST_F(WallCommands, SerialRowsInOrderAndNoSecondLoopDuringTheWaits) {
     EXPECT_TRUE(feedback_.messages.isEmpty());
 }
 
+// While a command walks the rows, the list, the interface and the port stay as they are: the
+// walk marks its rows by their place in the list, and the port is the worker's meanwhile.
+TEST_F(WallCommands, ListInterfaceAndPortWaitWhileACommandRuns) {
+    std::vector<std::unique_ptr<sim::LanDisplay>> displays;
+    MakePage();
+    for (int i = 0; i < 3; ++i) displays.push_back(StartDisplay("127.0.7." + std::to_string(170 + i)));
+    for (int i = 0; i < 4; ++i) page().appendRow(QString("127.0.7.%1").arg(170 + i), "KA-55", "0", "", "1");
+    const QStringList rowsBefore = Column(0);
+    bool pressedDuringTheWalk = false;
+    QTimer::singleShot(150, &page(), [this, &pressedDuringTheWalk] {
+        pressedDuringTheWalk = page().flowRunning();
+        Select(0);
+        for (int id : {1007, 1006, 1005, 1137}) QTest::mouseClick(Button(id), Qt::LeftButton);
+    });
+    Click(1056);  // "On" (wall mode) to every row, 100 ms each
+    ASSERT_TRUE(pressedDuringTheWalk);
+    EXPECT_EQ(Column(0), rowsBefore);
+    EXPECT_EQ(Column(2), (QStringList{"Y", "Y", "Y", "N"}));  // nobody at the fourth
+    EXPECT_TRUE(page().lanMode());
+    EXPECT_TRUE(Child<QAbstractButton>("lanRadio")->isChecked());
+    EXPECT_FALSE(Child<QAbstractButton>("serialRadio")->isChecked());
+
+    // RS-232: "Close" during the walk leaves the port open and every row gets its frame.
+    auto line = StartLine({1, 2, 3});
+    page().removeAllRows();
+    OpenSerial(*line);
+    for (const char* id : {"1", "2", "3"}) page().appendRow(id, "KA-55", "", "0", id);
+    QTimer::singleShot(150, &page(), [this] {
+        for (int id : {1127, 1125, 1136}) QTest::mouseClick(Button(id), Qt::LeftButton);
+    });
+    Click(1056);
+    ASSERT_TRUE(line->waitForLog(3, 2s));
+    EXPECT_TRUE(page().serialPort().isOpen());
+    EXPECT_FALSE(page().lanMode());
+    EXPECT_EQ(page().rowCount(), 3);
+    EXPECT_TRUE(feedback_.messages.isEmpty()) << feedback_.messages.join('|').toStdString();
+}
+
 }  // namespace
 }  // namespace dravik::pages::testing

@@ -206,9 +206,16 @@ void VideoWallPage::ConnectButtons() {
     on(ui_->serialRadio, [this] { SwitchToSerial(); });
     on(ui_->getGainButton, [this] { GetGains(); });
     on(ui_->updateGainButton, [this] { UpdateGains(); });
-    on(ui_->comSearchButton, [this] { com_.SearchPorts(); });
-    on(ui_->openButton, [this] { com_.OpenPort(); });
-    on(ui_->closeButton, [this] { com_.ClosePort(); });
+    // The port belongs to the worker while a command, a search or a check runs on it.
+    on(ui_->comSearchButton, [this] {
+        if (!busy()) com_.SearchPorts();
+    });
+    on(ui_->openButton, [this] {
+        if (!busy()) com_.OpenPort();
+    });
+    on(ui_->closeButton, [this] {
+        if (!busy()) com_.ClosePort();
+    });
     on(ui_->ipScanButton, [this] { emit ipScanRequested(); });
     on(ui_->checkMonitorButton, [this] { emit checkMonitorRequested(); });
     on(ui_->idSearchButton, [this] { emit idSearchRequested(); });
@@ -323,6 +330,7 @@ targets::LocalAddressLookup& VideoWallPage::localAddressLookup() {
 }
 
 void VideoWallPage::AddDevice() {
+    if (busy()) return;
     readPage();
     QString key;
     if (lan_) {
@@ -350,6 +358,8 @@ void VideoWallPage::AddDevice() {
 }
 
 void VideoWallPage::RemoveDevice() {
+    // A running command marks its rows by their place in the list: none may move meanwhile.
+    if (busy()) return;
     if (rowCount() == 0) {
         feedback_->message(wall_texts::kLoadOrInputData);
         return;
@@ -369,8 +379,14 @@ void VideoWallPage::SetFirstColumn(const QString& heading, int width) {
     list_->setColumnWidth(kColAddress, width);
 }
 
+void VideoWallPage::KeepInterfaceWhileBusy() {
+    // The radio has already moved; the rows of the running command stay, and so does it.
+    (lan_ ? ui_->lanRadio : ui_->serialRadio)->setChecked(true);
+}
+
 void VideoWallPage::SwitchToLan() {
     if (lan_) return;
+    if (busy()) return KeepInterfaceWhileBusy();
     lan_ = true;
     ui_->ipEdit->setEnabled(true);
     ui_->ipScanButton->setEnabled(true);
@@ -388,6 +404,7 @@ void VideoWallPage::SwitchToLan() {
 
 void VideoWallPage::SwitchToSerial() {
     if (!lan_) return;
+    if (busy()) return KeepInterfaceWhileBusy();
     lan_ = false;
     // A scan still running would fill the RS-232 list with LAN rows.
     scan_->Cancel();

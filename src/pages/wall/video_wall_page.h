@@ -207,6 +207,7 @@ private:
     void RemoveDevice();
     void SwitchToLan();
     void SwitchToSerial();
+    void KeepInterfaceWhileBusy();
     void SetFirstColumn(const QString& heading, int width);
     int FindRowByKey(const QString& key) const;
 

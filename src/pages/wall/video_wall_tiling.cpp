@@ -235,6 +235,7 @@ bool VideoWallPage::LoadFile(const QString& name, bool withPositions) {
 }
 
 void VideoWallPage::LoadList() {
+    if (busy()) return;
     // The tiling file of the interface; without one, the Control page's LAN list.
     if (!LoadFile(FileName(lan_, targets::RecordKind::Tiling), /*withPositions=*/true)) {
         LoadFile(FileName(true, targets::RecordKind::List), /*withPositions=*/false);
