@@ -51,15 +51,35 @@ cmake -S "$root" -B "$build" -G Ninja --log-level=WARNING -DCMAKE_BUILD_TYPE="$b
 # One build at a time in a build folder (the demo builds dravikctl in the background).
 mkdir -p "$build"
 lock="$build/.run-build.lock"
+sim="$build/tools/display-sim/dravik-display-sim"
+# Builds the given targets under the lock. A start that finds a build still running here (the
+# background dravikctl build of a first demo) does not wait for it when the tool and the
+# simulated display are already built: it starts them as they are.
+build_targets() {
+  local status=0
+  flock -E 75 -w 1 "$lock" cmake --build "$build" -j "$(nproc)" --target "$@" || status=$?
+  if [ "$status" -eq 75 ]; then
+    if [ -x "$tool" ] && [ -x "$sim" ]; then
+      echo "A build is still running in $build (dravikctl, in the background); starting the tool as last built."
+      return 0
+    fi
+    echo "Waiting for the build that is still running in $build ..."
+    flock "$lock" cmake --build "$build" -j "$(nproc)" --target "$@"
+    return
+  fi
+  return "$status"
+}
 if [ "$demo" -eq 1 ] && [ ! -x "$build/tools/dravikctl/dravikctl" ]; then
   # The demo window needs only the tool and the simulated display; dravikctl follows in the
   # background at low priority while the window is open.
-  flock "$lock" cmake --build "$build" -j "$(nproc)" --target dravik-command-tool dravik-display-sim
-  echo "dravikctl is being built in the background (log: $build/dravikctl-build.log)."
-  nohup flock "$lock" nice -n 19 cmake --build "$build" -j "$(nproc)" --target dravikctl \
-    >"$build/dravikctl-build.log" 2>&1 </dev/null &
+  build_targets dravik-command-tool dravik-display-sim
+  if flock -n "$lock" true; then
+    echo "dravikctl is being built in the background (log: $build/dravikctl-build.log)."
+    nohup flock "$lock" nice -n 19 cmake --build "$build" -j "$(nproc)" --target dravikctl \
+      >"$build/dravikctl-build.log" 2>&1 </dev/null &
+  fi
 else
-  flock "$lock" cmake --build "$build" -j "$(nproc)" --target dravik-command-tool dravik-display-sim dravikctl
+  build_targets dravik-command-tool dravik-display-sim dravikctl
 fi
 if [ "$first" -eq 1 ]; then
   echo "Build done. From now on scripts/run.sh starts the tool in seconds."
