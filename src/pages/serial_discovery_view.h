@@ -1,7 +1,8 @@
 // A page's view of a running monitor ID "Search" or "Check Monitor": the observer that
 // carries the events from the worker thread to the page, in order, and turns them into the
 // rows, LINK cells, status texts, echo, boxes, progress and "Stop" the operator has always
-// seen. Both pages use it; they differ only in their options (the refusal, the receive box).
+// seen. Both pages start them through it (StartSearch, StartCheck) and differ only in their
+// options (the refusal, the receive box).
 #pragma once
 
 #include "discovery/discovery_view.h"
@@ -11,6 +12,9 @@
 #include "protocol/identity.h"
 #include "pages/page_run.h"
 
+#include <functional>
+#include <memory>
+
 namespace dravik::pages {
 
 // `Page` is a page (cells, status, echo, feedback) with markRowInFlight(int), frame_ and reply_, and declares
@@ -18,6 +22,42 @@ namespace dravik::pages {
 template <typename Page>
 class SerialDiscoveryView final : public discovery::SerialDiscoveryObserver {
 public:
+    // "Check Monitor": LINK "Y"/"N" for the selected row or every row, on the page's worker.
+    static void StartCheck(Page& p, const discovery::SerialDiscoveryOptions& options) {
+        // The button is disabled in LAN mode; there is nothing to verify over RS-232 there.
+        if (p.lan_ || p.busy() || p.flowRunning()) return;
+        auto request = std::make_shared<discovery::CheckRequest>();
+        request->options = options;
+        request->targets = p.rows_->targets();
+        request->selected = p.selectedRow();
+        const int rows = request->selected >= 0 && request->selected < p.rowCount() ? 1 : p.rowCount();
+        SerialDiscoveryView& view = Of(p);
+        view.prepare(request->options, rows);
+        if (rows > 0) {
+            p.discoveryView_->showProgress(0, rows);
+            p.discoveryView_->setStopEnabled(true);
+        }
+        Start(p, [request, &view](transport::Link& serial) { discovery::RunMonitorCheck(*request, serial, view); },
+              nullptr);
+    }
+
+    // The monitor ID "Search" for the model the page's combo shows, on the page's worker.
+    static void StartSearch(Page& p, const discovery::SerialDiscoveryOptions& options) {
+        if (p.lan_ || p.busy() || p.flowRunning()) return;
+        auto request = std::make_shared<discovery::SearchRequest>();
+        request->options = options;
+        request->model = p.discoveryView_->selectedModel().toLatin1().toStdString();
+        SerialDiscoveryView& view = Of(p);
+        view.prepare(request->options, 0);
+        auto ran = std::make_shared<bool>(false);
+        Start(
+            p, [request, ran, &view](transport::Link& serial) { *ran = discovery::RunIdSearch(*request, serial, view).ran; },
+            [&p, ran] {
+                // Only where the button belongs: the line may have gone away meanwhile.
+                if (*ran) p.discoveryView_->setIdSearchEnabled(!p.lan_ && p.port_.isOpen());
+            });
+    }
+
     SerialDiscoveryView(Page& page, discovery::DiscoveryView& view, flows::FlowWorker& worker)
         : bridge_(page, worker), view_(&view) {}
 
@@ -119,6 +159,25 @@ public:
     bool stopRequested() override { return bridge_.stopRequested(); }
 
 private:
+    // The page's view, made with its worker on first use.
+    static SerialDiscoveryView& Of(Page& p) {
+        if (!p.worker_) {
+            p.worker_ = std::make_unique<flows::FlowWorker>(&p);
+            p.flowView_ = std::make_unique<typename Page::FlowView>(p, *p.worker_);
+        }
+        if (!p.serialView_) p.serialView_ = std::make_unique<SerialDiscoveryView>(p, *p.discoveryView_, *p.worker_);
+        return *p.serialView_;
+    }
+
+    // The page is busy from the press to the end: the worker holds the COM port meanwhile.
+    static void Start(Page& p, const std::function<void(transport::Link&)>& job, std::function<void()> done) {
+        StartSerialJob(p, p.flowGuard_, *p.discoveryView_, *p.worker_, p.port_, p.thread(), job,
+                       [&p, done = std::move(done)] {
+                           p.markRowInFlight(-1);
+                           if (done) done();
+                       });
+    }
+
     FlowBridge<Page> bridge_;
     discovery::DiscoveryView* view_;
     discovery::SerialDiscoveryOptions options_;

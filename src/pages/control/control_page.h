@@ -138,8 +138,6 @@ private:
     // ID "Search"; the last two run on the worker like the commands.
     class DiscoveryAdapter;
     friend class SerialDiscoveryView<ControlPage>;
-    SerialDiscoveryView<ControlPage>& serialView();
-    void startSerialDiscovery(const std::function<void(transport::Link&)>& job, std::function<void()> done);
     void setUpDiscovery();
     void scanLan();
     void checkMonitors();

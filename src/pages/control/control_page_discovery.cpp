@@ -38,56 +38,12 @@ void ControlPage::scanLan() {
     scan_->Start(ui_->ipAddressEdit->text());
 }
 
-SerialDiscoveryView<ControlPage>& ControlPage::serialView() {
-    if (!worker_) {
-        worker_ = std::make_unique<flows::FlowWorker>(this);
-        flowView_ = std::make_unique<FlowView>(*this, *worker_);
-    }
-    if (!serialView_) serialView_ = std::make_unique<SerialDiscoveryView<ControlPage>>(*this, *discoveryView_, *worker_);
-    return *serialView_;
-}
-
-// The page is busy from the press to the end: the worker holds the COM port meanwhile.
-void ControlPage::startSerialDiscovery(const std::function<void(transport::Link&)>& job, std::function<void()> done) {
-    StartSerialJob(*this, flowGuard_, *discoveryView_, *worker_, port_, thread(), job,
-                   [this, done = std::move(done)] {
-                       markRowInFlight(-1);
-                       if (done) done();
-                   });
-}
-
 void ControlPage::checkMonitors() {
-    // The button is disabled in LAN mode; there is nothing to verify over RS-232 there.
-    if (lan_ || busy() || flowRunning()) return;
-    auto request = std::make_shared<discovery::CheckRequest>();
-    request->options = discovery::ControlPageSerialOptions();
-    request->targets = rows_->targets();
-    request->selected = selectedRow();
-    const int rows = request->selected >= 0 && request->selected < rowCount() ? 1 : rowCount();
-    SerialDiscoveryView<ControlPage>& view = serialView();
-    view.prepare(request->options, rows);
-    if (rows > 0) {
-        discoveryView_->showProgress(0, rows);
-        discoveryView_->setStopEnabled(true);
-    }
-    startSerialDiscovery([request, &view](transport::Link& serial) { discovery::RunMonitorCheck(*request, serial, view); },
-                         nullptr);
+    SerialDiscoveryView<ControlPage>::StartCheck(*this, discovery::ControlPageSerialOptions());
 }
 
 void ControlPage::searchMonitorIds() {
-    if (lan_ || busy() || flowRunning()) return;
-    auto request = std::make_shared<discovery::SearchRequest>();
-    request->options = discovery::ControlPageSerialOptions();
-    request->model = discoveryView_->selectedModel().toLatin1().toStdString();
-    SerialDiscoveryView<ControlPage>& view = serialView();
-    view.prepare(request->options, 0);
-    auto ran = std::make_shared<bool>(false);
-    startSerialDiscovery(
-        [request, ran, &view](transport::Link& serial) { *ran = discovery::RunIdSearch(*request, serial, view).ran; },
-        [this, ran] {
-            // Only where the button belongs: the line may have gone away meanwhile.
-            if (*ran) discoveryView_->setIdSearchEnabled(!lan_ && port_.isOpen());
-        });
+    SerialDiscoveryView<ControlPage>::StartSearch(*this, discovery::ControlPageSerialOptions());
 }
 
 }  // namespace dravik::pages

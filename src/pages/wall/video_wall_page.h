@@ -188,8 +188,6 @@ private:
     void SetUpDiscovery();
     // The monitor ID "Search" and "Check Monitor" run on the worker like the commands.
     friend class SerialDiscoveryView<VideoWallPage>;
-    SerialDiscoveryView<VideoWallPage>& serialView();
-    void startSerialDiscovery(const std::function<void(transport::Link&)>& job, std::function<void()> done);
     bool ReadInt(IntBinding& binding);
 
     // Commands (video_wall_commands.cpp), run on the worker thread.
