@@ -39,6 +39,13 @@ StatusQuery StatusOf(int kind) {
 
 // A Control-page button as a command: the flow decides the action, the command decides
 // which value of the command line it reads.
+// A command that always sends the same frame.
+CommandEntry FixedEntry(std::string_view name, Action action, std::string_view summary, protocol::Frame (*frame)()) {
+    CommandEntry e = Entry(name, action, summary);
+    e.fixed = frame;
+    return e;
+}
+
 CommandEntry FromButton(const ButtonFlow& flow) {
     CommandEntry s;
     s.name = flow.name;
@@ -82,16 +89,8 @@ const std::vector<CommandEntry>& Table() {
                 t.push_back(video);
             }
         }
-        {
-            CommandEntry s = Entry("wall-on", Action::WallMode, "video wall on");
-            s.fixed = &WallOn;
-            t.push_back(s);
-        }
-        {
-            CommandEntry s = Entry("wall-off", Action::WallMode, "video wall off");
-            s.fixed = &WallOff;
-            t.push_back(s);
-        }
+        t.push_back(FixedEntry("wall-on", Action::WallMode, "video wall on", &WallOn));
+        t.push_back(FixedEntry("wall-off", Action::WallMode, "video wall off", &WallOff));
         t.push_back(Entry("wall-settings", Action::WallSettings,
                           "wall settings (--matrix, --pos, --enable, --frame-comp)"));
         t.push_back(Entry("gains", Action::Gains, "colour gains: the request, or with --rgb the set frame"));
@@ -104,17 +103,11 @@ const std::vector<CommandEntry>& Table() {
 // Control page's buttons).
 const std::vector<CommandEntry>& WallOnlyTable() {
     static const std::vector<CommandEntry> table = [] {
-        std::vector<CommandEntry> t;
-        CommandEntry on = Entry("wall-power-on", Action::WallPower, "power on, as the wall page sends it");
-        on.fixed = &WallPowerOn;
-        t.push_back(on);
-        CommandEntry off = Entry("wall-power-off", Action::WallPower, "power off (18 01 whatever the model)");
-        off.fixed = &WallPowerOff;
-        t.push_back(off);
-        CommandEntry locate = Entry("locate", Action::Locate, "location test: the menu key to the display");
-        locate.fixed = &LocationTest;
-        t.push_back(locate);
-        return t;
+        return std::vector<CommandEntry>{
+            FixedEntry("wall-power-on", Action::WallPower, "power on, as the wall page sends it", &WallPowerOn),
+            FixedEntry("wall-power-off", Action::WallPower, "power off (18 01 whatever the model)", &WallPowerOff),
+            FixedEntry("locate", Action::Locate, "location test: the menu key to the display", &LocationTest),
+        };
     }();
     return table;
 }
