@@ -1,11 +1,13 @@
 // What both pages share around their flows: the columns of a target row, the run state that
-// makes a press during a running flow do nothing, and the refusal of a command a model lacks.
+// tells a page when one of its runs starts and ends, and the refusal of a command a model lacks.
 #pragma once
 
 #include "transport/feedback.h"
 #include "transport/texts.h"
 
 #include <QString>
+
+#include <functional>
 
 namespace dravik::pages {
 
@@ -16,11 +18,17 @@ inline constexpr int kColLink = 2;
 inline constexpr int kColPos = 3;
 inline constexpr int kColId = 4;
 
-// Set while a flow, a search or a check of the page runs on its worker. Handlers that would
-// change the list, the interface, the port or the frame return at once while it is set.
+// Set while a flow, a search or a check of the page runs on its worker. The controls that
+// would change the list, the interface or the port are disabled meanwhile, and a command
+// pressed then waits its turn (command_queue.h).
 class PageRun {
 public:
     bool busy() const { return busy_; }
+
+protected:
+    // Told when a run starts (true) and ends (false), on the window thread. A page clears it
+    // before it goes away.
+    std::function<void(bool)> onRunChanged;
 
 private:
     friend class FlowGuard;
@@ -32,10 +40,14 @@ private:
 class FlowGuard {
 public:
     explicit FlowGuard(PageRun& run) : run_(run), owns_(!run.busy_) {
-        if (owns_) run_.busy_ = true;
+        if (!owns_) return;
+        run_.busy_ = true;
+        if (run_.onRunChanged) run_.onRunChanged(true);
     }
     ~FlowGuard() {
-        if (owns_) run_.busy_ = false;
+        if (!owns_) return;
+        run_.busy_ = false;
+        if (run_.onRunChanged) run_.onRunChanged(false);
     }
     FlowGuard(const FlowGuard&) = delete;
     FlowGuard& operator=(const FlowGuard&) = delete;

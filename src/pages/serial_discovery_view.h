@@ -102,7 +102,7 @@ public:
             view->setIdSearchEnabled(false);
             view->showProgress(0, total);
             view->setStopEnabled(true);
-            p.writeControls();
+            p.writeChanged();
         });
     }
     void searchProgress(int done, int total) override {
@@ -131,7 +131,7 @@ public:
             p.frame_ = frame;
             if (!p.showFlag()) return;
             p.setTxText(transport::HexSpaced(frame.bytes()));
-            p.writeControls();
+            p.writeChanged();
         });
     }
     void replyReceived(int, std::span<const protocol::Byte> reply) override {
@@ -140,7 +140,7 @@ public:
             p.reply_.assign(bytes);
             if (!shows || !p.showFlag()) return;
             p.setRxText(transport::HexSpaced(bytes));
-            p.writeControls();
+            p.writeChanged();
         });
     }
     void rowChecked(int index, const flows::RowResult&, bool named) override {

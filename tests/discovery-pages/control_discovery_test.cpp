@@ -235,8 +235,8 @@ TEST_F(ControlDiscovery, CheckMonitorMarksRowsAndEchoesWithTheShowFlag) {
 }
 
 // "Search" and "Check Monitor" do nothing in LAN mode, and a press of either while one of
-// them runs is ignored; the window keeps taking events meanwhile.
-TEST_F(ControlDiscovery, SearchAndCheckDoNothingInLanModeOrWhileOneRuns) {
+// them runs waits its turn; the window keeps taking events meanwhile.
+TEST_F(ControlDiscovery, SearchAndCheckDoNothingInLanModeAndWaitWhileOneRuns) {
     auto line = StartLine({SerialDisplay(2, "LM-55")});
     MakePage();
     const auto press = [&](int id) { QMetaObject::invokeMethod(Button(id), "clicked", Q_ARG(bool, false)); };
@@ -262,11 +262,16 @@ TEST_F(ControlDiscovery, SearchAndCheckDoNothingInLanModeOrWhileOneRuns) {
     ASSERT_TRUE(WaitUntil([&] { return page().rowCount() == 0; }));
     press(kCheckMonitor);
     press(kIdSearch);
-    WaitIdle();
+    EXPECT_EQ(page().commandsWaiting(), 2);
+    ASSERT_TRUE(WaitUntil([&] { return !page().busy() && page().commandsWaiting() == 0; }, 120s));
     EXPECT_GT(ticks, 20);
     EXPECT_EQ(Column(0), QStringList{"2"});
-    EXPECT_EQ(feedback.events, QStringList{" Search End"});
-    EXPECT_EQ(Heard(*line), SearchQueries(0xA1));
+    // The search, then the check of the row it found, then the second search.
+    EXPECT_EQ(feedback.events, (QStringList{" Search End", " Search End"}));
+    std::vector<std::string> heard = SearchQueries(0xA1);
+    heard.push_back("2:A1");
+    for (const std::string& q : SearchQueries(0xA1)) heard.push_back(q);
+    EXPECT_EQ(Heard(*line), heard);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <map>
+
 namespace dravik::pages::testing {
 namespace {
 
@@ -105,17 +107,19 @@ TEST_F(WallCommands, SerialRowsInOrderAndNoSecondLoopDuringTheWaits) {
     for (const char* id : {"1", "2", "30"}) page().appendRow(id, "KA-55", "", "0", id);
 
     // Presses that arrive while the loop waits between rows: they must not rebuild the frame
-    // or start a loop of their own.
+    // or start a loop of their own; they wait their turn and go out after it, in order.
     QTimer::singleShot(100, &page(), [this] {
         Click(1027);
         Click(1061);
     });
     Click(1026);
-    ASSERT_TRUE(line->waitForLog(3, 2s));
-    QTest::qWait(300);
-    EXPECT_EQ(Frames(*line), (std::vector<std::string>{"A6 01 00 00 00 04 01 18 02 B8",
-                                                        "A6 02 00 00 00 04 01 18 02 BB",
-                                                        "A6 01 00 00 00 04 01 18 02 B8"}));
+    Drain();
+    EXPECT_EQ(Frames(*line), (std::vector<std::string>{
+                                 "A6 01 00 00 00 04 01 18 02 B8", "A6 02 00 00 00 04 01 18 02 BB",
+                                 "A6 01 00 00 00 04 01 18 02 B8", "A6 01 00 00 00 04 01 18 01 BB",
+                                 "A6 02 00 00 00 04 01 18 01 B8", "A6 01 00 00 00 04 01 18 01 BB",
+                                 "A6 01 00 00 00 07 01 22 01 01 00 01 82", "A6 02 00 00 00 07 01 22 01 01 00 01 81",
+                                 "A6 01 00 00 00 07 01 22 01 01 00 01 82"}));
     // Afterwards the page takes commands again; a selected row gets the power frame alone.
     line->clearLog();
     Select(1);
@@ -161,6 +165,39 @@ TEST_F(WallCommands, ListInterfaceAndPortWaitWhileACommandRuns) {
     EXPECT_FALSE(page().lanMode());
     EXPECT_EQ(page().rowCount(), 3);
     EXPECT_TRUE(feedback_.messages.isEmpty()) << feedback_.messages.join('|').toStdString();
+}
+
+
+// A command pressed while another runs waits its turn and goes to the row selected when it
+// starts; meanwhile the list, interface and port controls are disabled, and say why.
+TEST_F(WallCommands, ACommandPressedDuringARunWaitsItsTurnWhileTheListWaitsVisibly) {
+    std::vector<std::unique_ptr<sim::LanDisplay>> displays;
+    MakePage();
+    for (int i = 0; i < 3; ++i) displays.push_back(StartDisplay("127.0.7." + std::to_string(180 + i)));
+    for (int i = 0; i < 3; ++i) page().appendRow(QString("127.0.7.%1").arg(180 + i), "KA-55", "0", "", "1");
+    const char* locked[] = {"addDeviceButton", "removeDeviceButton", "loadListButton", "saveListButton", "lanRadio",
+                            "serialRadio",     "comSearchButton",    "openButton",     "closeButton",    "portCombo"};
+    std::map<std::string, bool> before, during;
+    for (const char* name : locked) before[name] = Child(name)->isEnabled();
+    QString waiting;
+    QTimer::singleShot(120, &page(), [&] {
+        QTest::mouseClick(Button(1027), Qt::LeftButton);  // Power "Off"
+        Select(1);
+        waiting = Child<QLabel>("queueLine")->text();
+        for (const char* name : locked) during[name] = Child(name)->isEnabled();
+    });
+    Click(1056);  // "On" (wall mode) to every row
+    Drain();
+    EXPECT_EQ(waiting, "Next: Power Off");
+    for (const char* name : locked) {
+        EXPECT_FALSE(during[name]) << name;
+        EXPECT_EQ(Child(name)->isEnabled(), before[name]) << name;
+    }
+    EXPECT_EQ(Frames(*displays[0]).size(), 1u);
+    EXPECT_EQ(Frames(*displays[2]).size(), 1u);
+    ASSERT_EQ(Frames(*displays[1]).size(), 2u);
+    EXPECT_EQ(Frames(*displays[1]).back(), "A6 01 00 00 00 04 01 18 01 BB");
+    EXPECT_EQ(Child<QLabel>("queueLine")->text(), "");
 }
 
 }  // namespace

@@ -114,6 +114,15 @@ protected:
         }
         QCoreApplication::processEvents();
     }
+    // Until the running command and every command waiting after it have ended.
+    void Drain() {
+        QDeadlineTimer deadline(60000);
+        while ((page_->busy() || page_->commandsWaiting() > 0) && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+        }
+        QCoreApplication::processEvents();
+    }
     template <typename T = QWidget>
     T* Child(const char* name) {
         auto* w = page_->findChild<T*>(name);

@@ -38,13 +38,13 @@ public:
             p.frame_ = frame;
             if (!p.showFlag()) return;
             p.setTxText(transport::HexSpaced(frame.bytes()));
-            p.writeControls();
+            p.writeChanged();
         });
     }
     void rxCleared(bool refresh) override {
         post([refresh](ControlPage& p) {
             p.setRxText(QString());
-            if (refresh) p.writeControls();
+            if (refresh) p.writeChanged();
         });
     }
     void valuesChanged(const protocol::PageValues& values) override {
@@ -55,7 +55,7 @@ public:
             p.reply_.assign(bytes);
             if (!always && !p.showFlag()) return;
             p.setRxText(echo == flows::RxEcho::Packed ? transport::HexPacked(bytes) : transport::HexSpaced(bytes));
-            p.writeControls();
+            p.writeChanged();
         });
     }
     void linkMarked(int index, bool up) override {
@@ -73,7 +73,7 @@ public:
         post([values, result](ControlPage& p) {
             p.values_ = values;
             if (!result.messageLine.empty()) p.setMessageLine(QString::fromStdString(result.messageLine));
-            if (result.refresh) p.writeControls();
+            if (result.refresh) p.writeChanged();
         });
     }
     void focusList() override { post([](ControlPage& p) { p.focusTargetList(); }); }

@@ -134,27 +134,38 @@ ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
     ui_->hoursEdit->hide();
     ui_->hoursLabel->hide();
     ui_->temperatureGroup->setTitle(control_texts::kTemperatureTitle);
+
+    queue_ = std::make_unique<CommandQueue>(*this, [this] { return busy(); }, ui_->queueLine, feedback());
+    runLock_ = std::make_unique<RunLock>(std::vector<QWidget*>{
+        ui_->addDeviceButton, ui_->removeDeviceButton, ui_->loadListButton, ui_->saveListButton, ui_->lanRadio,
+        ui_->rs232Radio, ui_->portSearchButton, ui_->openButton, ui_->closeButton, ui_->portCombo});
+    onRunChanged = [this](bool running) { runChanged(running); };
 }
 
 
 
 // The worker goes first: a running flow is asked to stop and joined while everything it
 // reports to is still there.
-ControlPage::~ControlPage() { worker_.reset(); }
+ControlPage::~ControlPage() {
+    onRunChanged = nullptr;
+    worker_.reset();
+}
 
 // ---------------------------------------------------------------------------------------
 // Initialisation
 
 void ControlPage::bindControls() {
     Ui::ControlPage& ui = *ui_;
-    bindings_.push_back({[this, &ui] {
-                             interfaceRadio_ = ui.rs232Radio->isChecked() ? 1 : 0;
-                             return true;
-                         },
-                         [this, &ui] {
-                             const QSignalBlocker a(ui.lanRadio), b(ui.rs232Radio);
-                             (interfaceRadio_ == 0 ? ui.lanRadio : ui.rs232Radio)->setChecked(true);
-                         }});
+    addBinding(
+        [this, &ui] {
+            interfaceRadio_ = ui.rs232Radio->isChecked() ? 1 : 0;
+            return true;
+        },
+        [this, &ui] {
+            const QSignalBlocker a(ui.lanRadio), b(ui.rs232Radio);
+            (interfaceRadio_ == 0 ? ui.lanRadio : ui.rs232Radio)->setChecked(true);
+        },
+        [this] { return QString::number(interfaceRadio_); });
     bindCheck(ui.showCheck, show_);
     // The level part in the order the tool has always read it: composer bytes 0..12 and the
     // checksum, the three levels, the two locks, composer bytes 13 and 14.
@@ -179,43 +190,52 @@ void ControlPage::bindControls() {
     bindCheck(ui.lockModelCheck, lockModel_);
 }
 
+void ControlPage::addBinding(std::function<bool()> read, std::function<void()> write,
+                             std::function<QString()> value) {
+    bindings_.push_back({std::move(read), std::move(write), std::move(value), QString(), true});
+}
+
 void ControlPage::bindInteger(QLineEdit* edit, int& member) {
-    bindings_.push_back({[this, edit, &member] {
-                             int value = 0;
-                             if (ParseInteger(edit->text(), value)) {
-                                 member = value;
-                                 return true;
-                             }
-                             feedback().message(control_texts::kEnterInteger);
-                             edit->setFocus(Qt::OtherFocusReason);
-                             edit->selectAll();
-                             return false;
-                         },
-                         [edit, &member] { edit->setText(QString::number(member)); }});
+    addBinding(
+        [this, edit, &member] {
+            int value = 0;
+            if (ParseInteger(edit->text(), value)) {
+                member = value;
+                return true;
+            }
+            feedback().message(control_texts::kEnterInteger);
+            edit->setFocus(Qt::OtherFocusReason);
+            edit->selectAll();
+            return false;
+        },
+        [edit, &member] { edit->setText(QString::number(member)); }, [&member] { return QString::number(member); });
 }
 
 void ControlPage::bindText(QLineEdit* edit, QString& member) {
-    bindings_.push_back({[edit, &member] {
-                             member = edit->text();
-                             return true;
-                         },
-                         [edit, &member] { edit->setText(member); }});
+    addBinding(
+        [edit, &member] {
+            member = edit->text();
+            return true;
+        },
+        [edit, &member] { edit->setText(member); }, [&member] { return member; });
 }
 
 void ControlPage::bindCheck(QAbstractButton* box, int& member) {
-    bindings_.push_back({[box, &member] {
-                             member = box->isChecked() ? 1 : 0;
-                             return true;
-                         },
-                         [box, &member] { box->setChecked(member != 0); }});
+    addBinding(
+        [box, &member] {
+            member = box->isChecked() ? 1 : 0;
+            return true;
+        },
+        [box, &member] { box->setChecked(member != 0); }, [&member] { return QString::number(member != 0 ? 1 : 0); });
 }
 
 void ControlPage::bindCheck(QAbstractButton* box, bool& member) {
-    bindings_.push_back({[box, &member] {
-                             member = box->isChecked();
-                             return true;
-                         },
-                         [box, &member] { box->setChecked(member); }});
+    addBinding(
+        [box, &member] {
+            member = box->isChecked();
+            return true;
+        },
+        [box, &member] { box->setChecked(member); }, [&member] { return QString::number(member ? 1 : 0); });
 }
 
 void ControlPage::setUpTargetList() {
@@ -320,14 +340,35 @@ void ControlPage::keyPressEvent(QKeyEvent* event) {
 // Data exchange
 
 bool ControlPage::readControls() {
-    for (const Binding& b : bindings_) {
-        if (!b.read()) return false;
+    for (auto it = bindings_.begin(); it != bindings_.end(); ++it) {
+        if (!it->read()) {
+            // The field that held no integer and those after it were not taken: the next show
+            // puts back what the page holds for them, so the operator sees what went out.
+            for (; it != bindings_.end(); ++it) it->stale = true;
+            return false;
+        }
+        it->shown = it->value();
+        it->stale = false;
     }
     return true;
 }
 
 void ControlPage::writeControls() {
-    for (const Binding& b : bindings_) b.write();
+    for (Binding& b : bindings_) {
+        b.write();
+        b.shown = b.value();
+        b.stale = false;
+    }
+}
+
+void ControlPage::writeChanged() {
+    for (Binding& b : bindings_) {
+        const QString value = b.value();
+        if (!b.stale && value == b.shown) continue;
+        b.write();
+        b.shown = value;
+        b.stale = false;
+    }
 }
 
 // ---------------------------------------------------------------------------------------

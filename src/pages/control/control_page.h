@@ -2,6 +2,7 @@
 // controls, the locks and the raw frame composer.
 #pragma once
 
+#include "pages/command_queue.h"
 #include "pages/page_environment.h"
 #include "protocol/frame.h"
 #include "protocol/selectors.h"
@@ -19,6 +20,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -45,9 +47,13 @@ public:
 
     // Data exchange. readControls() moves every bound control into its member, in a fixed
     // order; an integer edit that holds no integer shows "Please enter an integer.", gets
-    // the focus and ends the read there (false). writeControls() moves every member back.
+    // the focus and ends the read there (false). writeControls() moves every member back;
+    // writeChanged() only those whose value changed since they were last shown or read, so
+    // that what a running command reports never overwrites what the operator typed or ticked
+    // meanwhile.
     bool readControls();
     void writeControls();
+    void writeChanged();
 
     // The target list and its files ("MO_IP.log" / "MO_ID.log" in the current directory).
     void AddDevice();
@@ -65,6 +71,8 @@ public:
     bool flowRunning() const;
     // The row whose exchange runs now; -1 when none.
     int rowInFlight() const;
+    // Commands pressed during a run that wait their turn.
+    int commandsWaiting() const { return queue_ ? static_cast<int>(queue_->size()) : 0; }
 
     // The "COM Port Settings" box.
     transport::ComPortController& comPort() { return *comPort_; }
@@ -104,11 +112,17 @@ private:
     class PortView;
     class NoFeedback;
 
-    // One bound control: how it is read into its member and written back.
+    // One bound control: how it is read into its member and written back, the member as the
+    // control shows it, and what the control showed when it was last written or read (stale:
+    // not known, the next write puts the member back).
     struct Binding {
         std::function<bool()> read;
         std::function<void()> write;
+        std::function<QString()> value;
+        QString shown;
+        bool stale = true;
     };
+    void addBinding(std::function<bool()> read, std::function<void()> write, std::function<QString()> value);
 
     void bindControls();
     void bindInteger(QLineEdit* edit, int& member);
@@ -126,6 +140,9 @@ private:
     // where it needs them; the page shows its events as they come (control_page_flow.cpp).
     class FlowView;
     void runButton(flows::ButtonFlowId id);
+    // A run started or ended: the list, interface and port controls wait for it, then the
+    // next command waiting starts.
+    void runChanged(bool running);
     void markRowInFlight(int row);
     void rowDone();
     void showFlowProgress();
@@ -177,6 +194,9 @@ private:
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
+    std::unique_ptr<CommandQueue> queue_;
+    std::unique_ptr<RunLock> runLock_;
+    std::map<flows::ButtonFlowId, QString> commandLabels_;
     std::unique_ptr<SerialDiscoveryView<ControlPage>> serialView_;
     std::unique_ptr<flows::FlowWorker> worker_;
 

@@ -61,6 +61,7 @@ void ControlPage::connectButtons() {
         {ui.infoKeyButton, ButtonFlowId::InfoKey},
     };
     for (const auto& [button, id] : buttons) {
+        commandLabels_[id] = CommandLabel(*button);
         on(button, [this, id = id] { runButton(id); });
     }
 

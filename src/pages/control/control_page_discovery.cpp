@@ -22,6 +22,7 @@ void ControlPage::setUpDiscovery() {
     // One "Stop" for all: only one of them can run (the scan in LAN mode, the search over
     // RS-232, a command walking the rows).
     connect(ui_->discoveryStopButton, &QPushButton::clicked, this, [this] {
+        queue_->clear();
         if (worker_) worker_->requestStop();
         discoveryView_->requestStop();
         scan_->Stop();
@@ -31,6 +32,7 @@ void ControlPage::setUpDiscovery() {
 bool ControlPage::scanRunning() const { return scan_->Busy(); }
 
 void ControlPage::scanLan() {
+    if (queue_->defer(CommandLabel(*ui_->ipScanButton), [this] { scanLan(); })) return;
     // A flow is still walking the rows the scan would clear.
     if (!lan_ || busy()) return;
     // A bad integer elsewhere on the page does not stop the scan.
@@ -39,10 +41,12 @@ void ControlPage::scanLan() {
 }
 
 void ControlPage::checkMonitors() {
+    if (queue_->defer(CommandLabel(*ui_->checkMonitorButton), [this] { checkMonitors(); })) return;
     SerialDiscoveryView<ControlPage>::StartCheck(*this, discovery::ControlPageSerialOptions());
 }
 
 void ControlPage::searchMonitorIds() {
+    if (queue_->defer(QStringLiteral("ID Search"), [this] { searchMonitorIds(); })) return;
     SerialDiscoveryView<ControlPage>::StartSearch(*this, discovery::ControlPageSerialOptions());
 }
 

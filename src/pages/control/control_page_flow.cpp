@@ -2,9 +2,9 @@
 // against the page's targets (taken from the list when the button is pressed); the page only
 // shows what it reports: cells, status line, TX and receive boxes, message boxes, values.
 //
-// While a flow runs the page is busy: another command press, the interface switch, the list
-// and port buttons are ignored, as they have always been during a running flow, and the
-// window goes on painting and taking input. The row in flight is highlighted.
+// While a flow runs the page is busy: a command pressed meanwhile waits its turn and starts
+// when the flow has ended, the list, interface and port controls are disabled until then, and
+// the window goes on painting and taking input. The row in flight is highlighted.
 #include "pages/control/control_page.h"
 
 #include "pages/control/control_flow_view.h"
@@ -27,8 +27,13 @@ void ControlPage::rowDone() {
 
 void ControlPage::showFlowProgress() { ShowProgress(ui_->discoveryProgress, flowRowsDone_, flowRows_); }
 
+void ControlPage::runChanged(bool running) {
+    RunChanged(running, *runLock_, *queue_, [this] { applyInterfaceState(); });
+}
+
 void ControlPage::runButton(flows::ButtonFlowId id) {
-    if (busy() || flowRunning()) return;  // a flow runs: the press is ignored
+    if (queue_->defer(commandLabels_[id], [this, id] { runButton(id); })) return;
+    if (busy() || flowRunning()) return;
     if (!worker_) {
         worker_ = std::make_unique<flows::FlowWorker>(this);
         flowView_ = std::make_unique<FlowView>(*this, *worker_);

@@ -1,8 +1,8 @@
 // The wall commands: power on and off (the selected row or all rows), wall on and off and
 // the wall settings ("Update", always all rows), and the location test of one grid cell. They
 // run on the page's worker thread (flows/wall_commands); the page shows what they report.
-// While one runs the page is busy: another command press is ignored and the window goes on
-// painting and taking input.
+// While one runs the page is busy: a command pressed meanwhile waits its turn, the list,
+// interface and port controls are disabled, and the window goes on painting and taking input.
 #include "pages/wall/video_wall_page.h"
 
 #include "pages/wall/wall_flow_view.h"
@@ -13,17 +13,32 @@
 
 namespace dravik::pages {
 
+bool VideoWallPage::deferCommand(QAbstractButton* button, std::function<void()> again) {
+    // "On" and "Off" stand in two boxes of this page: the box's title tells them apart.
+    const bool onOff = button->text() == QStringLiteral("On") || button->text() == QStringLiteral("Off");
+    return queue_->defer(CommandLabel(*button, onOff), std::move(again));
+}
+
+void VideoWallPage::runChanged(bool running) {
+    RunChanged(running, *runLock_, *queue_, [this] { ApplyInterfaceState(); });
+}
+
 void VideoWallPage::SendPower(bool on) {
+    if (deferCommand(on ? ui_->powerOnButton : ui_->powerOffButton, [this, on] { SendPower(on); })) return;
     runWall(on ? flows::WallCommand::PowerOn : flows::WallCommand::PowerOff, selectedRow());
 }
 
 void VideoWallPage::SendWallMode(bool on) {
+    if (deferCommand(on ? ui_->wallOnButton : ui_->wallOffButton, [this, on] { SendWallMode(on); })) return;
     if (busy() || flowRunning()) return;
     readPage();
     runWall(on ? flows::WallCommand::WallOn : flows::WallCommand::WallOff, -1);
 }
 
-void VideoWallPage::SendWallSettings() { runWall(flows::WallCommand::Settings, -1); }
+void VideoWallPage::SendWallSettings() {
+    if (deferCommand(ui_->updateButton, [this] { SendWallSettings(); })) return;
+    runWall(flows::WallCommand::Settings, -1);
+}
 
 bool VideoWallPage::flowRunning() const { return worker_ && worker_->running(); }
 

@@ -11,6 +11,7 @@
 #include "discovery/scan_rules.h"
 #include "discovery/serial_search.h"
 #include "targets/local_address.h"
+#include "ui_video_wall_page.h"
 
 namespace dravik::pages {
 
@@ -25,6 +26,7 @@ void VideoWallPage::SetUpDiscovery() {
     // RS-232, a command walking the rows).
     if (QPushButton* stop = discoveryView_->stopButton()) {
         connect(stop, &QPushButton::clicked, this, [this] {
+            queue_->clear();
             if (worker_) worker_->requestStop();
             discoveryView_->requestStop();
             scan_->Stop();
@@ -33,6 +35,7 @@ void VideoWallPage::SetUpDiscovery() {
 }
 
 void VideoWallPage::ScanLan() {
+    if (deferCommand(ui_->ipScanButton, [this] { ScanLan(); })) return;
     // A flow is still walking the rows the scan would clear.
     if (!lan_ || busy()) return;
     // The wall scans the subnet this computer is on, whatever was typed into the box.
@@ -49,10 +52,12 @@ void VideoWallPage::ScanLan() {
 }
 
 void VideoWallPage::SearchMonitorIds() {
+    if (queue_->defer(QStringLiteral("ID Search"), [this] { SearchMonitorIds(); })) return;
     SerialDiscoveryView<VideoWallPage>::StartSearch(*this, discovery::WallPageSerialOptions());
 }
 
 void VideoWallPage::CheckMonitors() {
+    if (deferCommand(ui_->checkMonitorButton, [this] { CheckMonitors(); })) return;
     SerialDiscoveryView<VideoWallPage>::StartCheck(*this, discovery::WallPageSerialOptions());
 }
 

@@ -6,6 +6,7 @@
 #include "flows/wall_commands.h"
 #include "pages/wall/wall_texts.h"
 #include "protocol/wall.h"
+#include "ui_video_wall_page.h"
 
 namespace dravik::pages {
 
@@ -19,9 +20,15 @@ bool VideoWallPage::decodeReply(const QString&) {
     return true;
 }
 
-void VideoWallPage::GetGains() { runWall(flows::WallCommand::GetGains, selectedRow()); }
+void VideoWallPage::GetGains() {
+    if (deferCommand(ui_->getGainButton, [this] { GetGains(); })) return;
+    runWall(flows::WallCommand::GetGains, selectedRow());
+}
 
+// The question is asked when the update's turn comes, so that it is answered for the gains
+// and the row as they are then.
 void VideoWallPage::UpdateGains() {
+    if (deferCommand(ui_->updateGainButton, [this] { UpdateGains(); })) return;
     if (busy() || flowRunning()) return;
     setTxText(QString());
     if (!feedback_->ask(wall_texts::kUpdateGainQuestion)) return;

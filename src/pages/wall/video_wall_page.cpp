@@ -75,15 +75,12 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
     SetUpDiscovery();
 
     // 3: what each interface may use.
-    ui_->ipEdit->setEnabled(lan_);
-    ui_->ipScanButton->setEnabled(lan_);
-    ui_->lockModelCheck->setEnabled(lan_);
-    for (QWidget* w : {static_cast<QWidget*>(ui_->comSearchButton), static_cast<QWidget*>(ui_->openButton),
-                       static_cast<QWidget*>(ui_->closeButton), static_cast<QWidget*>(ui_->portCombo),
-                       static_cast<QWidget*>(ui_->portNumberEdit), static_cast<QWidget*>(ui_->inSequenceCheck),
-                       static_cast<QWidget*>(ui_->checkMonitorButton), static_cast<QWidget*>(ui_->idSearchButton)}) {
-        w->setEnabled(!lan_);
-    }
+    ApplyInterfaceState();
+    queue_ = std::make_unique<CommandQueue>(*this, [this] { return busy(); }, ui_->queueLine, *feedback_);
+    runLock_ = std::make_unique<RunLock>(std::vector<QWidget*>{
+        ui_->addDeviceButton, ui_->removeDeviceButton, ui_->loadListButton, ui_->saveListButton, ui_->lanRadio,
+        ui_->serialRadio, ui_->comSearchButton, ui_->openButton, ui_->closeButton, ui_->portCombo});
+    onRunChanged = [this](bool running) { runChanged(running); };
 
     // 4: spins, gains, show the page, empty status line.
     fields_.red = fields_.green = fields_.blue = 128;
@@ -117,6 +114,7 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
 }
 
 VideoWallPage::~VideoWallPage() {
+    onRunChanged = nullptr;
     // A running command is asked to stop and joined while everything it reports to is there.
     worker_.reset();
     // A running scan is cancelled and its threads joined before anything it reports to goes.
@@ -384,19 +382,26 @@ void VideoWallPage::KeepInterfaceWhileBusy() {
     (lan_ ? ui_->lanRadio : ui_->serialRadio)->setChecked(true);
 }
 
-void VideoWallPage::SwitchToLan() {
-    if (lan_) return;
-    if (busy()) return KeepInterfaceWhileBusy();
-    lan_ = true;
-    ui_->ipEdit->setEnabled(true);
-    ui_->ipScanButton->setEnabled(true);
-    ui_->lockModelCheck->setEnabled(true);
+// What each interface may use; over RS-232, Open, Close, the port Search, Check Monitor and
+// the ID Search follow the port.
+void VideoWallPage::ApplyInterfaceState() {
+    ui_->ipEdit->setEnabled(lan_);
+    ui_->ipScanButton->setEnabled(lan_);
+    ui_->lockModelCheck->setEnabled(lan_);
     for (QWidget* w : {static_cast<QWidget*>(ui_->comSearchButton), static_cast<QWidget*>(ui_->openButton),
                        static_cast<QWidget*>(ui_->closeButton), static_cast<QWidget*>(ui_->portCombo),
                        static_cast<QWidget*>(ui_->portNumberEdit), static_cast<QWidget*>(ui_->inSequenceCheck),
                        static_cast<QWidget*>(ui_->checkMonitorButton), static_cast<QWidget*>(ui_->idSearchButton)}) {
-        w->setEnabled(false);
+        w->setEnabled(!lan_);
     }
+    if (!lan_) com_.ApplyPortState();
+}
+
+void VideoWallPage::SwitchToLan() {
+    if (lan_) return;
+    if (busy()) return KeepInterfaceWhileBusy();
+    lan_ = true;
+    ApplyInterfaceState();
     SetFirstColumn(wall_texts::kIpAddressHeading, 115);
     writeControls();
     LoadList();
@@ -408,16 +413,7 @@ void VideoWallPage::SwitchToSerial() {
     lan_ = false;
     // A scan still running would fill the RS-232 list with LAN rows.
     scan_->Cancel();
-    ui_->ipEdit->setEnabled(false);
-    ui_->ipScanButton->setEnabled(false);
-    ui_->lockModelCheck->setEnabled(false);
-    for (QWidget* w : {static_cast<QWidget*>(ui_->comSearchButton), static_cast<QWidget*>(ui_->openButton),
-                       static_cast<QWidget*>(ui_->closeButton), static_cast<QWidget*>(ui_->portCombo),
-                       static_cast<QWidget*>(ui_->portNumberEdit), static_cast<QWidget*>(ui_->inSequenceCheck)}) {
-        w->setEnabled(true);
-    }
-    // Open, Close, the port Search, Check Monitor and the ID Search follow the port.
-    com_.ApplyPortState();
+    ApplyInterfaceState();
     SetFirstColumn(wall_texts::kIdHeading, 100);
     writeControls();
     LoadList();

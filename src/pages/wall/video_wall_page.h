@@ -3,6 +3,7 @@
 // and reply buffers, COM port) and the view of its own "COM Port Settings" box.
 #pragma once
 
+#include "pages/command_queue.h"
 #include "pages/page_environment.h"
 #include "protocol/frame.h"
 #include "transport/com_port.h"
@@ -21,6 +22,7 @@
 #include <optional>
 #include <vector>
 
+class QAbstractButton;
 class QTableWidget;
 
 namespace Ui { class VideoWallPage; }
@@ -95,6 +97,8 @@ public:
     bool scanRunning() const;
     // True while a wall command runs on the page's worker thread.
     bool flowRunning() const;
+    // Commands pressed during a run that wait their turn.
+    int commandsWaiting() const { return queue_ ? static_cast<int>(queue_->size()) : 0; }
 
     // --- Page data exchange ----------------------------------------------------------------
     // Reads the controls into the page's fields in binding order. Stops at the first field
@@ -126,6 +130,8 @@ public:
     void setRxText(const QString&) {}  // this page has no receive box
     bool showFlag() const { return true; }  // this page always echoes
     void writeControls();
+    // writeControls() already leaves an edit alone unless its field changed since shown.
+    void writeChanged() { writeControls(); }
     void focusTargetList();
     void setMessageLine(const QString&) {}  // nor a message line
     transport::Feedback& feedback() { return *feedback_; }
@@ -193,6 +199,13 @@ private:
     // Commands (video_wall_commands.cpp), run on the worker thread.
     class FlowView;
     void runWall(flows::WallCommand command, int row);
+    // A press of a command: false when it may start now, true when it waits its turn (or the
+    // queue is full). `again` is the press itself, made again when its turn comes.
+    bool deferCommand(QAbstractButton* button, std::function<void()> again);
+    // A run started or ended: the list, interface and port controls wait for it, then the
+    // next command waiting starts.
+    void runChanged(bool running);
+    void ApplyInterfaceState();
     void markRowInFlight(int row);
     void rowDone(int rows);
     flows::WallFields wallFields() const;
@@ -254,6 +267,8 @@ private:
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
+    std::unique_ptr<CommandQueue> queue_;
+    std::unique_ptr<RunLock> runLock_;
     std::unique_ptr<SerialDiscoveryView<VideoWallPage>> serialView_;
     std::unique_ptr<flows::FlowWorker> worker_;
 

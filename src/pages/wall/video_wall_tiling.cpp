@@ -197,6 +197,9 @@ void VideoWallPage::PlaceRowSerial(int row, int index, const QString& caption, i
 // --- Location test: the display shown on the button brings up its menu ------------------
 
 void VideoWallPage::LocationTestLan(const QString& caption) {
+    if (queue_->defer(QStringLiteral("Location test ") + caption, [this, caption] { LocationTestLan(caption); })) {
+        return;
+    }
     if (rowCount() == 0) {
         feedback_->beep();
         return;
