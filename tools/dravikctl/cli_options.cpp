@@ -263,7 +263,8 @@ private:
                 return true;
             case Opt::Format: {
                 const auto format = FormatFromName(value);
-                if (!format) return error(name + " wants text, json, jsonl, csv or prometheus, not " + Quote(value));
+                if (!format || *format == Format::PrometheusSd)
+                    return error(name + " wants text, json, jsonl, csv or prometheus, not " + Quote(value));
                 if (opts_.formatGiven && opts_.format != *format) return error("--format given twice");
                 opts_.format = *format;
                 opts_.formatGiven = true;
@@ -501,7 +502,8 @@ const char* kTargetHelp =
     "Output:\n"
     "  --format FORMAT    text (default), json (one document), jsonl (one object per\n"
     "                     display and line), csv, or prometheus (the text exposition\n"
-    "                     format of query results, for a textfile collector)\n"
+    "                     format, for a textfile collector; the names are\n"
+    "                     dravik-exporter's, with the read in a read label)\n"
     "  --json             the same as --format jsonl\n"
     "  -v, --verbose      also every frame sent (TX) and every byte received (RX), in hex\n"
     "  --parallel N       up to N LAN displays at once (each display one exchange at a\n"
@@ -643,6 +645,7 @@ std::optional<Format> FormatFromName(std::string_view name) {
     if (name == "jsonl") return Format::Jsonl;
     if (name == "csv") return Format::Csv;
     if (name == "prometheus") return Format::Prometheus;
+    if (name == "prometheus-sd") return Format::PrometheusSd;
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include "dravikctl/dravikctl.h"
 #include "dravikctl/report.h"
 #include "discovery/lan_scanner.h"
+#include "flows/reply_rules.h"
 #include "protocol/frame.h"
 #include "targets/records.h"
 #include "transport/serial_link.h"
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <thread>
 
 namespace dravik::ctl {
@@ -176,8 +179,11 @@ private:
             a_.verbose = true;
         } else if (opt == "format" || opt == "json") {
             const auto format = opt == "json" ? std::optional<Format>(Format::Jsonl) : FormatFromName(value);
-            if (!format || *format == Format::Prometheus)
-                return error(name + " wants text, json, jsonl or csv here, not " + Quote(opt == "json" ? "json" : value));
+            // The service discovery file lists LAN displays: a scan's.
+            const bool sd = format == Format::PrometheusSd;
+            if (!format || *format == Format::Prometheus || (sd && a_.sub != Sub::Scan))
+                return error(name + " wants text, json, jsonl or csv" + (a_.sub == Sub::Scan ? ", or prometheus-sd" : "") +
+                             " here, not " + Quote(opt == "json" ? "json" : value));
             if (a_.formatGiven && a_.format != *format) return error("--format given twice");
             a_.format = *format;
             a_.formatGiven = true;
@@ -267,6 +273,11 @@ std::string Usage(Sub sub) {
                        "                     e.g. 192.168.10.20-192.168.10.40; repeatable\n"
                        "  --local            the /24 of this computer's first IPv4 address (never\n"
                        "                     guessed otherwise)\n"
+                       "  --format prometheus-sd  the displays found as Prometheus file-based service\n"
+                       "                     discovery JSON, one group per model\n"
+                       "Each display is printed as it is found. The scan ends when the window's would\n"
+                       "say \"Scan Finished\" (80 ms per host, then 5 s); a host that took the\n"
+                       "connection but told no model by then is listed with its outcome.\n"
                        "Exit status 0 when a display was found, 3 when none was (or no host could be\n"
                        "tested), 1 when some hosts could not be tested.\n"
                        "Example: dravikctl scan --range 192.168.10.0/24 --write-list MO_IP.log\n\n") +
@@ -360,7 +371,8 @@ std::string TextOf(const Row& row, bool verbose) {
         if (r.value.model && !*row.named) line += " (answered '" + *r.value.model + "')";
     } else {
         line += Padded(r.target.model, 9);
-        if (!r.target.serial()) line += "  id " + r.target.id;
+        if (!r.target.serial() && !r.target.id.empty()) line += "  id " + r.target.id;
+        if (!flows::Succeeded(r.outcome)) line += "  " + std::string(flows::OutcomeName(r.outcome));
     }
     if (!r.systemText.empty() && !flows::Succeeded(r.outcome)) line += " (" + r.systemText + ")";
     line += '\n';
@@ -387,36 +399,70 @@ std::string CsvOf(const Row& row, Sub sub) {
     return line + '\n';
 }
 
-void Print(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
+// Prometheus's file-based service discovery: one group per reported model, its displays'
+// addresses as targets (port 5000 implied), in the order found. Hosts not identified are left out.
+std::string ServiceDiscoveryJson(const std::vector<Row>& rows) {
+    std::vector<std::pair<std::string, QJsonArray>> groups;
+    for (const Row& row : rows) {
+        const flows::RowResult& r = row.result;
+        if (!flows::Succeeded(r.outcome) || r.target.serial()) continue;
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == r.target.model; });
+        if (group == groups.end()) group = groups.insert(groups.end(), {r.target.model, QJsonArray()});
+        group->second.append(Q(r.target.address));
+    }
+    QJsonArray doc;
+    for (const auto& [model, targets] : groups) {
+        QJsonObject labels;
+        labels[QStringLiteral("model")] = Q(model);
+        QJsonObject group;
+        group[QStringLiteral("targets")] = targets;
+        group[QStringLiteral("labels")] = labels;
+        doc.append(group);
+    }
+    return QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
+}
+
+// Text, JSON lines and CSV print each display as it comes; JSON and the service discovery
+// file print once at the end.
+void PrintHead(const Args& a, std::ostream& out) {
+    if (a.format == Format::Csv) out << kCsvHeader;
+}
+
+void PrintRow(const Row& row, const Args& a, std::ostream& out) {
     switch (a.format) {
-        case Format::Text:
-            for (const Row& r : rows) out << TextOf(r, a.verbose);
-            break;
-        case Format::Csv:
-            out << kCsvHeader;
-            for (const Row& r : rows) out << CsvOf(r, a.sub);
-            break;
-        case Format::Jsonl:
-            for (const Row& r : rows) {
-                QJsonObject o = JsonOf(r, a.sub);
-                o[QStringLiteral("version")] = kJsonVersion;
-                out << QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() << '\n';
-            }
-            break;
-        case Format::Json: {
-            QJsonObject doc;
-            doc[QStringLiteral("version")] = kJsonVersion;
-            doc[QStringLiteral("command")] = QString::fromLatin1(NameOf(a.sub));
-            doc[QStringLiteral("ok")] = ok;
-            QJsonArray results;
-            for (const Row& r : rows) results.append(JsonOf(r, a.sub));
-            doc[QStringLiteral("results")] = results;
-            doc[QStringLiteral("skipped")] = QJsonArray();
-            out << QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
+        case Format::Text: out << TextOf(row, a.verbose); break;
+        case Format::Csv: out << CsvOf(row, a.sub); break;
+        case Format::Jsonl: {
+            QJsonObject o = JsonOf(row, a.sub);
+            o[QStringLiteral("version")] = kJsonVersion;
+            out << QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() << '\n';
             break;
         }
-        case Format::Prometheus: break;
+        case Format::Json:
+        case Format::Prometheus:
+        case Format::PrometheusSd: break;
     }
+    out.flush();
+}
+
+void PrintTail(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
+    if (a.format == Format::PrometheusSd) out << ServiceDiscoveryJson(rows);
+    if (a.format != Format::Json) return;
+    QJsonObject doc;
+    doc[QStringLiteral("version")] = kJsonVersion;
+    doc[QStringLiteral("command")] = QString::fromLatin1(NameOf(a.sub));
+    doc[QStringLiteral("ok")] = ok;
+    QJsonArray results;
+    for (const Row& r : rows) results.append(JsonOf(r, a.sub));
+    doc[QStringLiteral("results")] = results;
+    doc[QStringLiteral("skipped")] = QJsonArray();
+    out << QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
+}
+
+void Print(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
+    PrintHead(a, out);
+    for (const Row& r : rows) PrintRow(r, a, out);
+    PrintTail(rows, a, ok, out);
 }
 
 // Saves the rows as a list file; the ID and address fields hold 2 and 15 characters, so a
@@ -452,15 +498,114 @@ bool WriteList(const std::string& path, const std::vector<targets::Target>& rows
 
 // --- scan ----------------------------------------------------------------------------------
 
-class ScanCollector final : public discovery::ScanSink {
+// The scan's identity connections, watched: which hosts took the connection on port 5000,
+// the frames each was sent and its last reply. A display's row lists them, and a host that
+// did not tell its model by the end of the scan is named with its outcome.
+class WatchedIdentity final : public discovery::IdentityClient {
 public:
-    void OnScanResult(discovery::FoundDisplay found) override { found_.push_back(std::move(found)); }
-    void OnScanError() override { ++errors_; }
-    void OnScanFinished() override {}
+    struct Host {
+        std::vector<protocol::Frame> sent;
+        protocol::Bytes reply;
+    };
 
-    std::vector<discovery::FoundDisplay> found_;
-    int errors_ = 0;
+    explicit WatchedIdentity(std::shared_ptr<discovery::IdentityClient> inner) : inner_(std::move(inner)) {}
+
+    std::unique_ptr<discovery::IdentitySession> Connect(const std::string& address, std::uint16_t port,
+                                                        std::chrono::milliseconds timeout,
+                                                        const discovery::StopSignal& stop) override {
+        auto session = inner_->Connect(address, port, timeout, stop);
+        if (!session) return nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            hosts_[address];
+        }
+        // The probe thread holds the backends, and so this client, for as long as the session.
+        return std::make_unique<Session>(*this, address, std::move(session));
+    }
+
+    std::map<std::string, Host> hosts() const {
+        std::lock_guard lock(mutex_);
+        return hosts_;
+    }
+
+private:
+    class Session final : public discovery::IdentitySession {
+    public:
+        Session(WatchedIdentity& owner, std::string address, std::unique_ptr<discovery::IdentitySession> inner)
+            : owner_(owner), address_(std::move(address)), inner_(std::move(inner)) {}
+        protocol::Bytes Exchange(const protocol::Frame& query, std::chrono::milliseconds timeout,
+                                 const discovery::StopSignal& stop) override {
+            owner_.sent(address_, query);
+            protocol::Bytes reply = inner_->Exchange(query, timeout, stop);
+            if (!reply.empty()) owner_.replied(address_, reply);
+            return reply;
+        }
+
+    private:
+        WatchedIdentity& owner_;
+        std::string address_;
+        std::unique_ptr<discovery::IdentitySession> inner_;
+    };
+
+    void sent(const std::string& address, const protocol::Frame& frame) {
+        std::lock_guard lock(mutex_);
+        hosts_[address].sent.push_back(frame);
+    }
+    void replied(const std::string& address, const protocol::Bytes& reply) {
+        std::lock_guard lock(mutex_);
+        hosts_[address].reply = reply;
+    }
+
+    std::shared_ptr<discovery::IdentityClient> inner_;
+    mutable std::mutex mutex_;
+    std::map<std::string, Host> hosts_;
 };
+
+Row LanRow(const std::string& address, const WatchedIdentity::Host& host) {
+    Row row;
+    row.result.target.interface = targets::Interface::Lan;
+    row.result.target.address = address;
+    row.result.target.pos = "0";
+    row.result.framesSent = host.sent;
+    row.result.reply = host.reply;
+    return row;
+}
+
+// Prints each display as the scan finds it, in the streaming formats.
+class ScanPrinter final : public discovery::ScanSink {
+public:
+    ScanPrinter(const Args& a, const WatchedIdentity& watch, std::ostream& out) : a_(a), watch_(watch), out_(out) {}
+
+    void OnScanResult(discovery::FoundDisplay f) override {
+        Row row = LanRow(f.address, watch_.hosts()[f.address]);
+        row.result.target.model = f.model;
+        row.result.target.id = std::to_string(f.monitorId);
+        row.result.outcome = Outcome::Replied;
+        row.result.value.model = f.model;
+        PrintRow(row, a_, out_);
+        found.push_back(std::move(row));
+    }
+    void OnScanError() override { ++errors; }
+    void OnScanFinished() override { rangeDone = true; }
+    // Every host of the range dealt with: nothing more can be found.
+    void OnScanProgress(int probed, int total) override { rangeDone = rangeDone || probed >= total; }
+
+    std::vector<Row> found;
+    int errors = 0;
+    bool rangeDone = false;
+
+private:
+    const Args& a_;
+    const WatchedIdentity& watch_;
+    std::ostream& out_;
+};
+
+std::uint32_t AddressKey(const std::string& address) {
+    const auto ip = ParseIPv4(address);
+    return ip ? static_cast<std::uint32_t>((*ip)[0]) << 24 | static_cast<std::uint32_t>((*ip)[1]) << 16 |
+                    static_cast<std::uint32_t>((*ip)[2]) << 8 | static_cast<std::uint32_t>((*ip)[3])
+              : 0;
+}
 
 int RunScan(const Args& a, const DiscoveryEnvironment& env, std::ostream& out, std::ostream& err) {
     std::vector<ScanRange> ranges = a.ranges;
@@ -477,55 +622,66 @@ int RunScan(const Args& a, const DiscoveryEnvironment& env, std::ostream& out, s
         }
         ranges.push_back(*range);
     }
-    const discovery::ScanBackends backends = env.scanBackends ? env.scanBackends() : discovery::SystemScanBackends();
-    ScanCollector sink;
+    discovery::ScanBackends backends = env.scanBackends ? env.scanBackends() : discovery::SystemScanBackends();
+    const auto watch = std::make_shared<WatchedIdentity>(backends.identity);
+    backends.identity = watch;
+    ScanPrinter sink(a, *watch, out);
+    PrintHead(a, out);
     int hosts = 0;
     for (const ScanRange& range : ranges) {
         discovery::ScanOptions options = env.scanOptions;
         options.firstHost = range.first;
         options.lastHost = range.last;
-        // The scan is over when its threads are: no one waits for a "finished" here.
-        options.finishDelay = std::chrono::milliseconds{0};
         hosts += discovery::HostCount(options);
+        sink.rangeDone = false;
         discovery::LanScanner scanner(sink, backends, options);
+        // The window's scan says "Scan Finished" one spacing per host plus the finish delay
+        // after the press; a host that is still being asked for its identity then (one that
+        // takes the connection and never answers) keeps nothing running past it.
+        const auto deadline = std::chrono::steady_clock::now() + discovery::HostCount(options) * options.probeSpacing +
+                              options.finishDelay;
         if (!scanner.Start(range.prefix + std::to_string(range.first))) {
             err << "dravikctl: the scan of " << range.prefix << range.first << "-" << range.last << " could not start\n";
             return kExitNothingReached;
         }
         // The probes hand their reports to this thread through its event queue.
-        while (scanner.Busy()) {
+        while (scanner.Busy() && !sink.rangeDone && std::chrono::steady_clock::now() < deadline) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             std::this_thread::sleep_for(std::chrono::milliseconds{2});
         }
         QCoreApplication::processEvents();
+        scanner.Cancel();  // the destructor joins the probes, each within its stop check
     }
-    // In address order, whatever order the probes ended in.
-    auto key = [](const discovery::FoundDisplay& f) {
-        const auto ip = ParseIPv4(f.address);
-        return ip ? (*ip)[0] << 24 | (*ip)[1] << 16 | (*ip)[2] << 8 | (*ip)[3] : 0;
+    const auto byAddress = [](const Row& x, const Row& y) {
+        return AddressKey(x.result.target.address) < AddressKey(y.result.target.address);
     };
-    std::sort(sink.found_.begin(), sink.found_.end(), [&](const auto& x, const auto& y) { return key(x) < key(y); });
-
-    std::vector<Row> rows;
-    std::vector<targets::Target> found;
-    for (const discovery::FoundDisplay& f : sink.found_) {
-        Row row;
-        row.result.target.interface = targets::Interface::Lan;
-        row.result.target.address = f.address;
-        row.result.target.model = f.model;
-        row.result.target.id = std::to_string(f.monitorId);
-        row.result.target.pos = "0";
-        row.result.outcome = Outcome::Replied;
-        row.result.value.model = f.model;
-        found.push_back(row.result.target);
-        rows.push_back(std::move(row));
+    // Hosts that took the connection but told no model: not a display as far as the scan
+    // knows (a web server on port 5000, or a display still silent when the time was up).
+    std::vector<Row> unnamed;
+    for (const auto& [address, host] : watch->hosts()) {
+        if (std::any_of(sink.found.begin(), sink.found.end(),
+                        [&](const Row& r) { return r.result.target.address == address; }))
+            continue;
+        Row row = LanRow(address, host);
+        // What its last reply was (none, not a reply frame, ...); a well-formed frame that
+        // carried no model counts as "not available".
+        const Outcome outcome = flows::rules::ClassifyReply(host.reply);
+        row.result.outcome = flows::Succeeded(outcome) ? Outcome::Nav : outcome;
+        unnamed.push_back(std::move(row));
     }
-    const bool ok = !rows.empty() && sink.errors_ == 0;
-    Print(rows, a, ok, out);
-    if (sink.errors_ > 0) err << "dravikctl: " << sink.errors_ << " of " << hosts << " hosts could not be tested (SCAN ERROR)\n";
+    std::sort(unnamed.begin(), unnamed.end(), byAddress);
+    for (const Row& r : unnamed) PrintRow(r, a, out);
+
+    std::vector<Row> rows = sink.found;
+    std::sort(rows.begin(), rows.end(), byAddress);
+    std::vector<targets::Target> found;
+    for (const Row& r : rows) found.push_back(r.result.target);
+    rows.insert(rows.end(), unnamed.begin(), unnamed.end());
+    PrintTail(rows, a, !found.empty() && sink.errors == 0, out);
+    if (sink.errors > 0) err << "dravikctl: " << sink.errors << " of " << hosts << " hosts could not be tested (SCAN ERROR)\n";
     if (a.writeList && !WriteList(*a.writeList, found, false, err)) return kExitFailed;
-    if (rows.empty()) return kExitNothingReached;
-    return sink.errors_ > 0 ? kExitFailed : kExitOk;
+    if (found.empty()) return kExitNothingReached;
+    return sink.errors > 0 ? kExitFailed : kExitOk;
 }
 
 // --- search and check ----------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "dravikctl/report.h"
 
+#include "flows/metric_names.h"
 #include "flows/row_result.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
@@ -8,7 +9,6 @@
 #include <QJsonDocument>
 
 #include <array>
-#include <functional>
 
 namespace dravik::ctl {
 
@@ -204,7 +204,8 @@ std::string FormatResult(const TargetResult& r, const ReportStyle& style) {
         case Format::Csv: return CsvLine(r, style);
         case Format::Text: return TextLine(r, style);
         case Format::Json:
-        case Format::Prometheus: break;
+        case Format::Prometheus:
+        case Format::PrometheusSd: break;
     }
     return std::string();
 }
@@ -225,7 +226,8 @@ std::string FormatHead(const ReportStyle& style, const std::vector<SkippedRow>& 
             }
             break;
         case Format::Json:
-        case Format::Prometheus: break;
+        case Format::Prometheus:
+        case Format::PrometheusSd: break;
     }
     return head;
 }
@@ -252,50 +254,56 @@ std::string FormatTail(const ReportStyle& style, const std::vector<TargetResult>
 }
 
 std::string PrometheusText(const ReportStyle& style, const std::vector<TargetResult>& results) {
-    struct Metric {
+    namespace m = flows::metrics;
+    // The display's own labels: address (LAN) or device and id (RS-232), and model. Every
+    // series of one display carries them, so displays never share a series.
+    const auto place = [](const TargetResult& r) {
+        return r.target.serial() ? "device=\"" + PromLabel(r.target.device) + "\",id=\"" +
+                                       std::to_string(IdNumber(r)) + "\""
+                                 : "address=\"" + PromLabel(r.target.address) + "\"";
+    };
+    // The read's name in `read` keeps the success and outcome series of two textfiles (one per
+    // read, in one collector directory) apart.
+    const std::string read = "read=\"" + PromLabel(style.command) + "\"";
+    struct Family {
         const char* name;
         const char* help;
-        std::function<std::optional<double>(const TargetResult&)> value;
-    };
-    const auto labels = [](const TargetResult& r) {
-        std::string l = r.target.serial() ? "device=\"" + PromLabel(r.target.device) + "\",id=\"" +
-                                                std::to_string(IdNumber(r)) + "\""
-                                          : "address=\"" + PromLabel(r.target.address) + "\"";
-        return "{" + l + ",model=\"" + PromLabel(r.target.model) + "\"}";
-    };
-    const std::vector<Metric> metrics{
-        {"dravik_display_up", "Whether the display answered the query (1) or not (0).",
-         [](const TargetResult& r) { return std::optional<double>(flows::Succeeded(r.row.outcome) ? 1 : 0); }},
-        {"dravik_display_temperature_celsius", "Temperature the display reports, in degrees Celsius.",
-         [](const TargetResult& r) -> std::optional<double> {
-             if (!r.row.value.temperature) return std::nullopt;
-             return *r.row.value.temperature;
-         }},
-        {"dravik_display_operating_hours", "Operating hours the display reports.",
-         [](const TargetResult& r) -> std::optional<double> {
-             if (!r.row.value.hours) return std::nullopt;
-             return *r.row.value.hours;
-         }},
-        {"dravik_display_backlight_level", "Backlight level the display reports.",
-         [](const TargetResult& r) -> std::optional<double> {
-             if (!r.row.value.backlight) return std::nullopt;
-             return *r.row.value.backlight;
-         }},
-    };
-    std::string text;
-    for (const Metric& m : metrics) {
         std::string samples;
-        for (const TargetResult& r : results) {
-            if (const auto v = m.value(r)) {
-                char number[32];
-                std::snprintf(number, sizeof number, "%g", *v);
-                samples += std::string(m.name) + labels(r) + " " + number + "\n";
-            }
+    };
+    std::vector<Family> families{
+        {m::kProbeSuccess, "Whether the read succeeded (1) or not (0).", {}},
+        {m::kReadOutcome, "Why a read failed: its outcome, always 1.", {}},
+        {m::kTemperature, "Temperature the display reports, in degrees Celsius.", {}},
+        {m::kOperatingTime, "Operating time the display reports, in seconds (counted in whole hours).", {}},
+        {m::kBacklight, "Backlight level the display reports.", {}},
+        {m::kVideoParameter, "Video parameter the display reports, by parameter number.", {}},
+        {m::kDisplayInfo, "The model the display reports, always 1.", {}},
+    };
+    const auto add = [&](std::size_t family, const std::string& labels, long long value) {
+        families[family].samples += std::string(families[family].name) + "{" + labels + "} " + std::to_string(value) + "\n";
+    };
+    for (const TargetResult& r : results) {
+        const std::string labels = place(r) + ",model=\"" + PromLabel(r.target.model) + "\"";
+        const bool ok = flows::Succeeded(r.row.outcome);
+        add(0, read + "," + labels, ok ? 1 : 0);
+        if (!ok)
+            add(1, read + ",outcome=\"" + PromLabel(flows::OutcomeName(r.row.outcome)) + "\"," + labels, 1);
+        const flows::Decoded& v = r.row.value;
+        if (v.temperature) add(2, labels, *v.temperature);
+        if (v.hours) add(3, labels, static_cast<long long>(*v.hours) * 3600);
+        if (v.backlight) add(4, labels, *v.backlight);
+        if (v.video) {
+            for (std::size_t i = 0; i < v.video->size(); ++i)
+                add(5, "parameter=\"" + std::to_string(i + 2) + "\"," + labels, (*v.video)[i]);
         }
-        if (samples.empty()) continue;
-        text += std::string("# HELP ") + m.name + " " + m.help + "\n# TYPE " + m.name + " gauge\n" + samples;
+        // The model as reported, in place of the one the command was given.
+        if (v.model) add(6, place(r) + ",model=\"" + PromLabel(*v.model) + "\"", 1);
     }
-    (void)style;
+    std::string text;
+    for (const Family& f : families) {
+        if (f.samples.empty()) continue;
+        text += std::string("# HELP ") + f.name + " " + f.help + "\n# TYPE " + f.name + " gauge\n" + f.samples;
+    }
     return text;
 }
 

@@ -17,7 +17,8 @@ namespace dravik::ctl {
 
 inline constexpr int kJsonVersion = 1;
 
-enum class Format { Text, Json, Jsonl, Csv, Prometheus };
+// PrometheusSd: the file-based service discovery JSON of what a scan found (scan only).
+enum class Format { Text, Json, Jsonl, Csv, Prometheus, PrometheusSd };
 
 std::optional<Format> FormatFromName(std::string_view name);
 // Formats printed display by display as results come; the others print at the end.
