@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <array>
 
 namespace dravik::ctl {
@@ -18,9 +19,22 @@ constexpr protocol::Byte kGainReply = 0x37;
 
 QString Hex(const protocol::Bytes& bytes) { return TrimEnd(QString::fromStdString(protocol::HexSpaced(bytes))); }
 
+// The exchange as the link saw it. A flow that sends a frame without echoing it (the wall
+// page's LAN location test shows no TX) still lists it in its RowResult: those frames come
+// first, before any reply, so every frame sent is reported.
+std::vector<ExchangeEvent> Exchange(const TargetResult& r) {
+    const bool echoed = std::any_of(r.exchange.begin(), r.exchange.end(),
+                                    [](const ExchangeEvent& e) { return e.kind == ExchangeEvent::Kind::Tx; });
+    if (echoed || r.row.framesSent.empty()) return r.exchange;
+    std::vector<ExchangeEvent> events;
+    for (const protocol::Frame& f : r.row.framesSent) events.push_back({ExchangeEvent::Kind::Tx, f.bytes()});
+    events.insert(events.end(), r.exchange.begin(), r.exchange.end());
+    return events;
+}
+
 QStringList Frames(const TargetResult& r, ExchangeEvent::Kind kind) {
     QStringList out;
-    for (const ExchangeEvent& e : r.exchange)
+    for (const ExchangeEvent& e : Exchange(r))
         if (e.kind == kind) out << Hex(e.bytes);
     return out;
 }
@@ -184,7 +198,7 @@ std::string TextLine(const TargetResult& r, const ReportStyle& style) {
                    QStringLiteral("  ") + body + QStringLiteral("  LINK ") + r.link + QStringLiteral("  ") + verdict +
                    QLatin1Char('\n');
     if (style.verbose) {
-        for (const ExchangeEvent& e : r.exchange) {
+        for (const ExchangeEvent& e : Exchange(r)) {
             line += (e.kind == ExchangeEvent::Kind::Tx ? QStringLiteral("  TX ") : QStringLiteral("  RX ")) +
                     Hex(e.bytes) + QLatin1Char('\n');
         }
