@@ -1,6 +1,8 @@
 #include "dravikctl/discovery_commands.h"
 
+#include "dravikctl/cli_text.h"
 #include "dravikctl/command_table.h"
+#include "dravikctl/option_table.h"
 #include "dravikctl/dravikctl.h"
 #include "dravikctl/report.h"
 #include "discovery/lan_scanner.h"
@@ -17,7 +19,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <charconv>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -47,37 +48,6 @@ std::optional<Sub> SubFromName(std::string_view name) {
     return std::nullopt;
 }
 
-// Arguments are shown back in messages cut short, with control bytes as '?'.
-std::string Quote(std::string_view text) {
-    std::string s = "'";
-    for (char c : text.substr(0, 60)) s += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-    return s + (text.size() > 60 ? "...'" : "'");
-}
-
-bool ParseInt(std::string_view text, int lo, int hi, int& out) {
-    int v = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-    if (text.empty() || text.size() > 6 || ec != std::errc() || ptr != end || v < lo || v > hi) return false;
-    out = v;
-    return true;
-}
-
-// Four decimal fields 0..255.
-std::optional<std::array<int, 4>> ParseIPv4(std::string_view text) {
-    std::array<int, 4> f{};
-    for (int i = 0; i < 4; ++i) {
-        const auto dot = text.find('.');
-        const std::string_view part = i < 3 ? text.substr(0, dot) : text;
-        if ((i < 3 && dot == std::string_view::npos) || part.empty() || part.size() > 3 ||
-            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-            !ParseInt(part, 0, 255, f[static_cast<std::size_t>(i)]))
-            return std::nullopt;
-        if (i < 3) text.remove_prefix(dot + 1);
-    }
-    return f;
-}
-
 std::string PrefixOf(const std::array<int, 4>& f) {
     return std::to_string(f[0]) + "." + std::to_string(f[1]) + "." + std::to_string(f[2]) + ".";
 }
@@ -104,24 +74,7 @@ struct Args {
     std::optional<std::string> writeList;
 };
 
-struct OptionDef {
-    std::string_view name;
-    char shortName;
-    bool takesValue;
-    unsigned subs;  // bit per Sub
-};
-
-constexpr unsigned kScan = 1, kSearch = 2, kCheck = 4, kAll = 7;
-
-constexpr OptionDef kOptions[] = {
-    {"help", 'h', false, kAll},       {"verbose", 'v', false, kAll},     {"format", 0, true, kAll},
-    {"json", 0, false, kAll},         {"write-list", 0, true, kAll},     {"range", 0, true, kScan},
-    {"local", 0, false, kScan},       {"port", 0, true, kSearch | kCheck}, {"from", 0, true, kSearch},
-    {"to", 0, true, kSearch},         {"model", 0, true, kSearch | kCheck}, {"id", 0, true, kCheck},
-    {"list", 0, true, kCheck},
-};
-
-unsigned BitOf(Sub sub) { return 1u << static_cast<unsigned>(sub); }
+unsigned BitOf(Sub sub) { return SubcommandBitOf(NameOf(sub)); }
 
 class Parser {
 public:
@@ -133,7 +86,7 @@ public:
         for (std::size_t i = 1; i < args.size(); ++i) {
             const std::string& arg = args[i];
             if (arg.size() < 2 || arg[0] != '-') return fail("unexpected " + Quote(arg) + " (see 'dravikctl " + NameOf(a_.sub) + " --help')");
-            const OptionDef* def = nullptr;
+            const OptionSpec* def = nullptr;
             std::optional<std::string> value;
             if (arg[1] == '-') {
                 std::string_view body = std::string_view(arg).substr(2);
@@ -141,22 +94,20 @@ public:
                     value = std::string(body.substr(eq + 1));
                     body = body.substr(0, eq);
                 }
-                for (const auto& d : kOptions)
-                    if (d.name == body) def = &d;
+                def = FindLongOption(body, BitOf(a_.sub));
                 if (!def) return fail("unknown option " + Quote(arg));
             } else {
-                for (const auto& d : kOptions)
-                    if (arg.size() == 2 && d.shortName == arg[1]) def = &d;
+                if (arg.size() == 2) def = FindShortOption(arg[1], BitOf(a_.sub));
                 if (!def) return fail("unknown option " + Quote(arg));
             }
             const std::string name = "--" + std::string(def->name);
-            if ((def->subs & BitOf(a_.sub)) == 0) return fail(name + " does not apply to '" + NameOf(a_.sub) + "'");
+            if ((def->where & BitOf(a_.sub)) == 0) return fail(name + " does not apply to '" + NameOf(a_.sub) + "'");
             if (def->takesValue && !value) {
                 if (i + 1 >= args.size()) return fail(name + " needs a value");
                 value = args[++i];
             }
             if (!def->takesValue && value) return fail(name + " takes no value");
-            if (!apply(def->name, name, value.value_or(std::string()))) return std::nullopt;
+            if (!apply(def->id, name, value.value_or(std::string()))) return std::nullopt;
         }
         if (a_.help) return a_;
         return finish();
@@ -172,49 +123,50 @@ private:
         return false;
     }
 
-    bool apply(std::string_view opt, const std::string& name, const std::string& value) {
-        if (opt == "help") {
+    bool apply(OptionId opt, const std::string& name, const std::string& value) {
+        using O = OptionId;
+        if (opt == O::Help) {
             a_.help = true;
-        } else if (opt == "verbose") {
+        } else if (opt == O::Verbose) {
             a_.verbose = true;
-        } else if (opt == "format" || opt == "json") {
-            const auto format = opt == "json" ? std::optional<Format>(Format::Jsonl) : FormatFromName(value);
+        } else if (opt == O::Format || opt == O::Json) {
+            const auto format = opt == O::Json ? std::optional<Format>(Format::Jsonl) : FormatFromName(value);
             // The service discovery file lists LAN displays: a scan's.
             const bool sd = format == Format::PrometheusSd;
             if (!format || *format == Format::Prometheus || (sd && a_.sub != Sub::Scan))
                 return error(name + " wants text, json, jsonl or csv" + (a_.sub == Sub::Scan ? ", or prometheus-sd" : "") +
-                             " here, not " + Quote(opt == "json" ? "json" : value));
+                             " here, not " + Quote(opt == O::Json ? "json" : value));
             if (a_.formatGiven && a_.format != *format) return error("--format given twice");
             a_.format = *format;
             a_.formatGiven = true;
-        } else if (opt == "write-list") {
+        } else if (opt == O::WriteList) {
             if (value.empty()) return error(name + " needs a file name");
             a_.writeList = value;
-        } else if (opt == "range") {
+        } else if (opt == O::Range) {
             std::string why;
             const auto range = ParseScanRange(value, why);
             if (!range) return error(name + " " + Quote(value) + ": " + why);
             a_.ranges.push_back(*range);
-        } else if (opt == "local") {
+        } else if (opt == O::Local) {
             a_.local = true;
-        } else if (opt == "port") {
+        } else if (opt == O::Port) {
             if (value.empty()) return error(name + " needs a device path");
             a_.port = value;
-        } else if (opt == "from" || opt == "to") {
+        } else if (opt == O::From || opt == O::To) {
             int id = 0;
             if (!ParseInt(value, 0, 255, id)) return error(name + " wants a monitor ID from 0 to 255, not " + Quote(value));
-            (opt == "from" ? a_.from : a_.to) = id;
-        } else if (opt == "model") {
+            (opt == O::From ? a_.from : a_.to) = id;
+        } else if (opt == O::Model) {
             if (value.empty()) return error(name + " needs a model name");
             if (!IsKnownModel(value)) return error("unknown model " + Quote(value));
             auto& field = a_.displays.empty() ? a_.model : a_.displays.back().model;
             if (field) return error(name + " given twice for one display");
             field = value;
-        } else if (opt == "id") {
+        } else if (opt == O::Id) {
             int id = 0;
             if (!ParseInt(value, 0, 255, id)) return error(name + " wants a monitor ID from 0 to 255, not " + Quote(value));
             a_.displays.push_back({id, std::nullopt});
-        } else if (opt == "list") {
+        } else if (opt == O::List) {
             if (value.empty()) return error(name + " needs a file name");
             a_.lists.push_back(value);
         }
@@ -251,15 +203,7 @@ private:
 };
 
 std::string Usage(Sub sub) {
-    const char* output =
-        "Output:\n"
-        "  --format FORMAT    text (default), json (one document), jsonl (one object per\n"
-        "                     line) or csv\n"
-        "  --json             the same as --format jsonl\n"
-        "  --write-list FILE  also save what was found as a list file of the tool (the\n"
-        "                     format of MO_IP.log / MO_ID.log)\n"
-        "  -v, --verbose      also the frames sent and the replies, in hex\n"
-        "  -h, --help         this text\n";
+    const std::string options = OptionSections(BitOf(sub));
     switch (sub) {
         case Sub::Scan:
             return std::string(
@@ -269,19 +213,13 @@ std::string Usage(Sub sub) {
                        "over TCP port 5000 for its model with the identity queries, monitor ID 1 up to\n"
                        "the first that answers. Hosts are started 80 ms apart. One line per display\n"
                        "found: address, model, monitor ID.\n"
-                       "  --range RANGE      A.B.C.0/24 (hosts 1 to 254) or FIRST-LAST within one /24,\n"
-                       "                     e.g. 192.168.10.20-192.168.10.40; repeatable\n"
-                       "  --local            the /24 of this computer's first IPv4 address (never\n"
-                       "                     guessed otherwise)\n"
-                       "  --format prometheus-sd  the displays found as Prometheus file-based service\n"
-                       "                     discovery JSON, one group per model\n"
                        "Each display is printed as it is found. The scan ends when the window's would\n"
                        "say \"Scan Finished\" (80 ms per host, then 5 s); a host that took the\n"
                        "connection but told no model by then is listed with its outcome.\n"
                        "Exit status 0 when a display was found, 3 when none was (or no host could be\n"
                        "tested), 1 when some hosts could not be tested.\n"
                        "Example: dravikctl scan --range 192.168.10.0/24 --write-list MO_IP.log\n\n") +
-                   output;
+                   options;
         case Sub::Search:
             return std::string(
                        "Usage: dravikctl search --port DEVICE --model MODEL [--from N] [--to M] [OUTPUT]\n"
@@ -292,7 +230,7 @@ std::string Usage(Sub sub) {
                        "Exit status 0 when an ID answered, 3 when none did or the line did not open,\n"
                        "1 when the model has no identity query.\n"
                        "Example: dravikctl search --port /dev/ttyUSB0 --model LM-55 --from 1 --to 40\n\n") +
-                   output;
+                   options;
         case Sub::Check:
             return std::string(
                        "Usage: dravikctl check --port DEVICE (--list FILE | --id N --model MODEL ...) [OUTPUT]\n"
@@ -304,9 +242,9 @@ std::string Usage(Sub sub) {
                        "Exit status 0 when every display named its model, 3 when none could be\n"
                        "reached (the line did not open), 1 otherwise.\n"
                        "Example: dravikctl check --port /dev/ttyUSB0 --list MO_ID.log --format json\n\n") +
-                   output;
+                   options;
     }
-    return output;
+    return options;
 }
 
 // --- Results -------------------------------------------------------------------------------
