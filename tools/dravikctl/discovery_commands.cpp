@@ -255,146 +255,44 @@ struct Row {
     std::optional<bool> named;
 };
 
-QString Q(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-
-std::string Hex(std::span<const protocol::Byte> bytes) {
-    std::string s = protocol::HexSpaced(bytes);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
+// Model texts come as the display's bytes (Latin-1); the report holds UTF-8.
+std::string Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toStdString();
 }
 
-int IdOf(const targets::Target& t) {
-    int id = 0;
-    return ParseInt(t.id, 0, 255, id) ? id : -1;
+TargetResult ReportOf(const Row& row) {
+    TargetResult r;
+    r.row = row.result;
+    r.row.target.model = Latin1(r.row.target.model);
+    if (r.row.value.model) r.row.value.model = Latin1(*r.row.value.model);
+    r.target = r.row.target;
+    if (r.target.serial()) r.target.device = row.device;
+    r.named = row.named;
+    return r;
 }
 
-QJsonObject JsonOf(const Row& row, Sub sub) {
-    const flows::RowResult& r = row.result;
-    QJsonObject o;
-    o[QStringLiteral("target")] = Q(r.target.label());
-    o[QStringLiteral("interface")] = r.target.serial() ? QStringLiteral("serial") : QStringLiteral("lan");
-    if (!r.target.serial()) o[QStringLiteral("address")] = Q(r.target.address);
-    if (r.target.serial()) o[QStringLiteral("device")] = Q(row.device);
-    if (const int id = IdOf(r.target); id >= 0) o[QStringLiteral("id")] = id;
-    o[QStringLiteral("model")] = Q(r.target.model);
-    o[QStringLiteral("command")] = QString::fromLatin1(NameOf(sub));
-    o[QStringLiteral("outcome")] = Q(std::string(flows::OutcomeName(r.outcome)));
-    const bool ok = row.named ? *row.named : flows::Succeeded(r.outcome);
-    o[QStringLiteral("ok")] = ok;
-    o[QStringLiteral("reachable")] = !flows::Unreachable(r.outcome);
-    if (!r.systemText.empty()) o[QStringLiteral("system_text")] = Q(r.systemText);
-    if (row.named) {
-        o[QStringLiteral("named")] = *row.named;
-        if (r.value.model) o[QStringLiteral("reported")] = Q(*r.value.model);
-    }
-    QJsonArray frames, replies;
-    for (const auto& f : r.framesSent) frames.append(Q(Hex(f.bytes())));
-    if (!r.reply.empty()) replies.append(Q(Hex(r.reply)));
-    o[QStringLiteral("frames")] = frames;
-    o[QStringLiteral("replies")] = replies;
-    return o;
-}
-
-std::string Padded(std::string text, std::size_t width) {
-    if (text.size() < width) text.resize(width, ' ');
-    return text;
-}
-
-std::string TextOf(const Row& row, bool verbose) {
-    const flows::RowResult& r = row.result;
-    std::string line = Padded(r.target.label(), 15) + "  ";
-    if (row.named) {
-        line += Padded(r.target.model, 9) + "  LINK " + (*row.named ? "Y" : "N") + "  ";
-        line += std::string(flows::OutcomeName(r.outcome));
-        if (r.value.model && !*row.named) line += " (answered '" + *r.value.model + "')";
-    } else {
-        line += Padded(r.target.model, 9);
-        if (!r.target.serial() && !r.target.id.empty()) line += "  id " + r.target.id;
-        if (!flows::Succeeded(r.outcome)) line += "  " + std::string(flows::OutcomeName(r.outcome));
-    }
-    if (!r.systemText.empty() && !flows::Succeeded(r.outcome)) line += " (" + r.systemText + ")";
-    line += '\n';
-    if (verbose) {
-        for (const auto& f : r.framesSent) line += "  TX " + Hex(f.bytes()) + '\n';
-        if (!r.reply.empty()) line += "  RX " + Hex(r.reply) + '\n';
-    }
-    return line;
-}
-
-constexpr const char* kCsvHeader = "target,interface,address,device,id,model,command,outcome,ok,system_text,reported,link\n";
-
-std::string CsvOf(const Row& row, Sub sub) {
-    const flows::RowResult& r = row.result;
-    const int id = IdOf(r.target);
-    const bool ok = row.named ? *row.named : flows::Succeeded(r.outcome);
-    const std::vector<std::string> fields = {
-        r.target.label(), r.target.serial() ? "serial" : "lan", r.target.serial() ? "" : r.target.address,
-        r.target.serial() ? row.device : "", id >= 0 ? std::to_string(id) : "", r.target.model, NameOf(sub),
-        std::string(flows::OutcomeName(r.outcome)), ok ? "true" : "false", r.systemText,
-        row.named && r.value.model ? *r.value.model : "", row.named ? (*row.named ? "Y" : "N") : ""};
-    std::string line;
-    for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + CsvField(fields[i]);
-    return line + '\n';
-}
-
-// Prometheus's file-based service discovery: one group per reported model, its displays'
-// addresses as targets (port 5000 implied), in the order found. Hosts not identified are left out.
-std::string ServiceDiscoveryJson(const std::vector<Row>& rows) {
-    std::vector<std::pair<std::string, QJsonArray>> groups;
-    for (const Row& row : rows) {
-        const flows::RowResult& r = row.result;
-        if (!flows::Succeeded(r.outcome) || r.target.serial()) continue;
-        auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == r.target.model; });
-        if (group == groups.end()) group = groups.insert(groups.end(), {r.target.model, QJsonArray()});
-        group->second.append(Q(r.target.address));
-    }
-    QJsonArray doc;
-    for (const auto& [model, targets] : groups) {
-        QJsonObject labels;
-        labels[QStringLiteral("model")] = Q(model);
-        QJsonObject group;
-        group[QStringLiteral("targets")] = targets;
-        group[QStringLiteral("labels")] = labels;
-        doc.append(group);
-    }
-    return QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
+ReportStyle StyleOf(const Args& a) {
+    ReportStyle style;
+    style.kind = a.sub == Sub::Check ? RowKind::Checked : RowKind::Found;
+    style.format = a.format;
+    style.verbose = a.verbose;
+    style.command = NameOf(a.sub);
+    return style;
 }
 
 // Text, JSON lines and CSV print each display as it comes; JSON and the service discovery
 // file print once at the end.
-void PrintHead(const Args& a, std::ostream& out) {
-    if (a.format == Format::Csv) out << kCsvHeader;
-}
+void PrintHead(const Args& a, std::ostream& out) { out << FormatHead(StyleOf(a), {}); }
 
 void PrintRow(const Row& row, const Args& a, std::ostream& out) {
-    switch (a.format) {
-        case Format::Text: out << TextOf(row, a.verbose); break;
-        case Format::Csv: out << CsvOf(row, a.sub); break;
-        case Format::Jsonl: {
-            QJsonObject o = JsonOf(row, a.sub);
-            o[QStringLiteral("version")] = kJsonVersion;
-            out << QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() << '\n';
-            break;
-        }
-        case Format::Json:
-        case Format::Prometheus:
-        case Format::PrometheusSd: break;
-    }
+    out << FormatResult(ReportOf(row), StyleOf(a));
     out.flush();
 }
 
 void PrintTail(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
-    if (a.format == Format::PrometheusSd) out << ServiceDiscoveryJson(rows);
-    if (a.format != Format::Json) return;
-    QJsonObject doc;
-    doc[QStringLiteral("version")] = kJsonVersion;
-    doc[QStringLiteral("command")] = QString::fromLatin1(NameOf(a.sub));
-    doc[QStringLiteral("ok")] = ok;
-    QJsonArray results;
-    for (const Row& r : rows) results.append(JsonOf(r, a.sub));
-    doc[QStringLiteral("results")] = results;
-    doc[QStringLiteral("skipped")] = QJsonArray();
-    out << QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
+    std::vector<TargetResult> results;
+    for (const Row& r : rows) results.push_back(ReportOf(r));
+    out << FormatTail(StyleOf(a), results, {}, ok);
 }
 
 void Print(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
@@ -503,7 +401,6 @@ Row LanRow(const std::string& address, const WatchedIdentity::Host& host) {
     Row row;
     row.result.target.interface = targets::Interface::Lan;
     row.result.target.address = address;
-    row.result.target.pos = "0";
     row.result.framesSent = host.sent;
     row.result.reply = host.reply;
     return row;
