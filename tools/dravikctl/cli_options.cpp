@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <string_view>
 
@@ -45,14 +44,6 @@ std::vector<std::string_view> Split(std::string_view text, char sep) {
         if (at == std::string_view::npos) return parts;
         text.remove_prefix(at + 1);
     }
-}
-
-// An option name echoed in an error: control bytes shown as '?', so the error stays one line.
-std::string Printable(std::string_view text) {
-    std::string s(text);
-    for (char& c : s)
-        if (static_cast<unsigned char>(c) < 0x20) c = '?';
-    return s;
 }
 
 class Parser {
@@ -93,47 +84,20 @@ public:
         opts_.subcommand = *sub;
         ++i;
 
-        bool operandsOnly = false;
-        while (i < args_.size()) {
-            const std::string& arg = args_[i++];
-            if (operandsOnly || arg == "-" || arg.empty() || arg[0] != '-') {
-                opts_.operands.push_back(arg);
-                continue;
-            }
-            if (arg == "--") {
-                operandsOnly = true;
-                continue;
-            }
-            if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
-                std::string_view body = std::string_view(arg).substr(2);
-                std::optional<std::string> value;
-                if (const auto eq = body.find('='); eq != std::string_view::npos) {
-                    value = std::string(body.substr(eq + 1));
-                    body = body.substr(0, eq);
-                }
-                const OptionSpec* def = FindLongOption(body, MaskOf(opts_.subcommand));
-                if (!def) return fail("unknown option --" + Printable(body.substr(0, 40)));
-                if (def->takesValue && !value) {
-                    if (i >= args_.size()) return fail("--" + std::string(def->name) + " needs a value");
-                    value = args_[i++];
-                }
-                if (!def->takesValue && value) return fail("--" + std::string(def->name) + " takes no value");
-                if (!apply(*def, value.value_or(std::string()))) return failed();
-                continue;
-            }
-            // Short options: single letters, which may be grouped (-vh).
-            for (std::size_t k = 1; k < arg.size(); ++k) {
-                const OptionSpec* def = FindShortOption(arg[k], MaskOf(opts_.subcommand));
-                if (!def) {
-                    if (std::isdigit(static_cast<unsigned char>(arg[k]))) {
-                        // A negative number (a level) given as an operand by mistake.
-                        return fail("unexpected " + Quote(arg) + "; values follow their option, as in --level -1");
-                    }
-                    return fail("unknown option -" + Printable(arg.substr(k, 1)));
-                }
-                if (!apply(*def, std::string())) return failed();
-            }
-        }
+        std::string error;
+        const bool read = ReadArguments(
+            args_.subspan(i), MaskOf(opts_.subcommand), SubcommandName(opts_.subcommand),
+            [&](const OptionSpec& def, const std::string& value) {
+                if (apply(def, value)) return true;
+                error = error_;
+                return false;
+            },
+            [&](const std::string& operand) {
+                opts_.operands.push_back(operand);
+                return true;
+            },
+            error);
+        if (!read) return fail(error);
         r.ok = true;
         r.options = std::move(opts_);
         return r;
@@ -145,7 +109,6 @@ private:
         r.error = std::move(message);
         return r;
     }
-    ParseResult failed() { return fail(error_); }
 
     bool error(std::string message) {
         error_ = std::move(message);
@@ -160,8 +123,6 @@ private:
 
     bool apply(const OptionSpec& def, const std::string& value) {
         const std::string name = "--" + std::string(def.name);
-        if ((def.where & MaskOf(opts_.subcommand)) == 0)
-            return error(name + " does not apply to '" + SubcommandName(opts_.subcommand) + "'");
         switch (def.id) {
             case Opt::Help: opts_.help = true; return true;
             case Opt::Verbose: opts_.verbose = true; return true;

@@ -83,31 +83,18 @@ public:
         const auto sub = SubFromName(args[0]);
         if (!sub) return fail("unknown subcommand " + Quote(args[0]));
         a_.sub = *sub;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            const std::string& arg = args[i];
-            if (arg.size() < 2 || arg[0] != '-') return fail("unexpected " + Quote(arg) + " (see 'dravikctl " + NameOf(a_.sub) + " --help')");
-            const OptionSpec* def = nullptr;
-            std::optional<std::string> value;
-            if (arg[1] == '-') {
-                std::string_view body = std::string_view(arg).substr(2);
-                if (const auto eq = body.find('='); eq != std::string_view::npos) {
-                    value = std::string(body.substr(eq + 1));
-                    body = body.substr(0, eq);
-                }
-                def = FindLongOption(body, BitOf(a_.sub));
-                if (!def) return fail("unknown option " + Quote(arg));
-            } else {
-                if (arg.size() == 2) def = FindShortOption(arg[1], BitOf(a_.sub));
-                if (!def) return fail("unknown option " + Quote(arg));
-            }
-            const std::string name = "--" + std::string(def->name);
-            if ((def->where & BitOf(a_.sub)) == 0) return fail(name + " does not apply to '" + NameOf(a_.sub) + "'");
-            if (def->takesValue && !value) {
-                if (i + 1 >= args.size()) return fail(name + " needs a value");
-                value = args[++i];
-            }
-            if (!def->takesValue && value) return fail(name + " takes no value");
-            if (!apply(def->id, name, value.value_or(std::string()))) return std::nullopt;
+        std::string readError;
+        const bool read = ReadArguments(
+            args.subspan(1), BitOf(a_.sub), NameOf(a_.sub),
+            [&](const OptionSpec& def, const std::string& value) { return apply(def.id, "--" + std::string(def.name), value); },
+            [&](const std::string& operand) {
+                return this->error("unexpected " + Quote(operand) + " (see 'dravikctl " + NameOf(a_.sub) + " --help')");
+            },
+            readError);
+        if (!read) {
+            // The option handlers set their message themselves.
+            if (!readError.empty()) *error_ = readError;
+            return std::nullopt;
         }
         if (a_.help) return a_;
         return finish();

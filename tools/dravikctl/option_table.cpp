@@ -1,6 +1,9 @@
 #include "dravikctl/option_table.h"
 
+#include "dravikctl/cli_text.h"
+
 #include <array>
+#include <optional>
 
 namespace dravik::ctl {
 
@@ -125,6 +128,14 @@ constexpr std::array<std::pair<std::string_view, unsigned>, 9> kSubcommands{{
     {"check", kBitCheck},
 }};
 
+// An option name echoed in an error: control bytes shown as '?', so the error stays one line.
+std::string Printable(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    return s;
+}
+
 template <typename Match>
 const OptionSpec* Find(unsigned bit, Match match) {
     const OptionSpec* any = nullptr;
@@ -159,6 +170,61 @@ std::string OptionHelp(HelpSection section, unsigned bit) {
     for (const OptionSpec& o : kOptions)
         if (o.section == section && (o.where & bit)) text += o.help;
     return text;
+}
+
+bool ReadArguments(std::span<const std::string> args, unsigned bit, std::string_view subcommand,
+                   const std::function<bool(const OptionSpec&, const std::string&)>& option,
+                   const std::function<bool(const std::string&)>& operand, std::string& error) {
+    const auto fail = [&](std::string message) {
+        error = std::move(message);
+        return false;
+    };
+    const auto take = [&](const OptionSpec& def, const std::string& value) {
+        if ((def.where & bit) == 0)
+            return fail("--" + std::string(def.name) + " does not apply to '" + std::string(subcommand) + "'");
+        return option(def, value);
+    };
+    bool operandsOnly = false;
+    for (std::size_t i = 0; i < args.size();) {
+        const std::string& arg = args[i++];
+        if (operandsOnly || arg == "-" || arg.empty() || arg[0] != '-') {
+            if (!operand(arg)) return false;
+            continue;
+        }
+        if (arg == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        if (arg[1] == '-') {
+            std::string_view body = std::string_view(arg).substr(2);
+            std::optional<std::string> value;
+            if (const auto eq = body.find('='); eq != std::string_view::npos) {
+                value = std::string(body.substr(eq + 1));
+                body = body.substr(0, eq);
+            }
+            const OptionSpec* def = FindLongOption(body, bit);
+            if (!def) return fail("unknown option --" + Printable(body.substr(0, 40)));
+            if (def->takesValue && !value) {
+                if (i >= args.size()) return fail("--" + std::string(def->name) + " needs a value");
+                value = args[i++];
+            }
+            if (!def->takesValue && value) return fail("--" + std::string(def->name) + " takes no value");
+            if (!take(*def, value.value_or(std::string()))) return false;
+            continue;
+        }
+        // Single letters, which may be grouped (-vh); none takes a value.
+        for (std::size_t k = 1; k < arg.size(); ++k) {
+            const OptionSpec* def = FindShortOption(arg[k], bit);
+            if (!def) {
+                // A negative number (a level) given as an operand by mistake.
+                if (arg[k] >= '0' && arg[k] <= '9')
+                    return fail("unexpected " + Quote(arg) + "; values follow their option, as in --level -1");
+                return fail("unknown option -" + Printable(arg.substr(k, 1)));
+            }
+            if (!take(*def, std::string())) return false;
+        }
+    }
+    return true;
 }
 
 std::string OptionSections(unsigned bit) {

@@ -4,6 +4,7 @@
 // --id) has one row per group of subcommands.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,6 +58,15 @@ const OptionSpec* FindShortOption(char c, unsigned bit);
 
 // The help lines of one section for one subcommand, in the table's order.
 std::string OptionHelp(HelpSection section, unsigned bit);
+// Reads the arguments after a subcommand against the table, as every subcommand reads them:
+// "--name VALUE", "--name=VALUE", grouped single letters ("-vh"), operands, and "--" after
+// which everything is an operand. `option` gets each option that applies to the subcommand
+// (`bit`, named `subcommand` in messages) with its value; `operand` each operand. Either
+// returns false with `error` set to stop. False with a one-line `error` on bad input.
+bool ReadArguments(std::span<const std::string> args, unsigned bit, std::string_view subcommand,
+                   const std::function<bool(const OptionSpec&, const std::string&)>& option,
+                   const std::function<bool(const std::string&)>& operand, std::string& error);
+
 // A subcommand's option sections (Displays, Output, Values), each under its heading.
 std::string OptionSections(unsigned bit);
 
