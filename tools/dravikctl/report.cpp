@@ -352,8 +352,11 @@ std::string PrometheusText(const ReportStyle& style, const std::vector<TargetRes
         const char* help;
         std::string samples;
     };
+    // In the order the families are printed.
+    enum : std::size_t { kProbe, kRead, kOutcome, kTemperature, kTime, kBacklight, kVideo, kInfo };
     std::vector<Family> families{
         {m::kProbeSuccess, "Whether the read succeeded (1) or not (0).", {}},
+        {m::kReadSuccess, "Whether the read succeeded (1) or not (0), as the exporter gives it per read.", {}},
         {m::kReadOutcome, "Why a read failed: its outcome, always 1.", {}},
         {m::kTemperature, "Temperature the display reports, in degrees Celsius.", {}},
         {m::kOperatingTime, "Operating time the display reports, in seconds (counted in whole hours).", {}},
@@ -367,19 +370,21 @@ std::string PrometheusText(const ReportStyle& style, const std::vector<TargetRes
     for (const TargetResult& r : results) {
         const std::string labels = place(r) + ",model=\"" + PromLabel(r.target.model) + "\"";
         const bool ok = flows::Succeeded(r.row.outcome);
-        add(0, read + "," + labels, ok ? 1 : 0);
+        // A query is one read: its success is the probe's and the read's.
+        add(kProbe, read + "," + labels, ok ? 1 : 0);
+        add(kRead, read + "," + labels, ok ? 1 : 0);
         if (!ok)
-            add(1, read + ",outcome=\"" + PromLabel(flows::OutcomeName(r.row.outcome)) + "\"," + labels, 1);
+            add(kOutcome, read + ",outcome=\"" + PromLabel(flows::OutcomeName(r.row.outcome)) + "\"," + labels, 1);
         const flows::Decoded& v = r.row.value;
-        if (v.temperature) add(2, labels, *v.temperature);
-        if (v.hours) add(3, labels, static_cast<long long>(*v.hours) * 3600);
-        if (v.backlight) add(4, labels, *v.backlight);
+        if (v.temperature) add(kTemperature, labels, *v.temperature);
+        if (v.hours) add(kTime, labels, static_cast<long long>(*v.hours) * 3600);
+        if (v.backlight) add(kBacklight, labels, *v.backlight);
         if (v.video) {
             for (std::size_t i = 0; i < v.video->size(); ++i)
-                add(5, "parameter=\"" + std::to_string(i + 2) + "\"," + labels, (*v.video)[i]);
+                add(kVideo, "parameter=\"" + std::to_string(i + 2) + "\"," + labels, (*v.video)[i]);
         }
         // The model as reported, in place of the one the command was given.
-        if (v.model) add(6, place(r) + ",model=\"" + PromLabel(*v.model) + "\"", 1);
+        if (v.model) add(kInfo, place(r) + ",model=\"" + PromLabel(*v.model) + "\"", 1);
     }
     std::string text;
     for (const Family& f : families) {
