@@ -14,6 +14,7 @@ DRAVIK_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev iproute2
   desktop-file-utils appstream dpkg-dev
   clang libclang-rt-14-dev
+  prometheus lintian
 )
 
 dravik_missing_packages() {

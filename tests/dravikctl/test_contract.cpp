@@ -235,9 +235,21 @@ TEST(DravikCtlContract, PrometheusOutputFollowsTheExpositionFormat) {
             ADD_FAILURE() << "not exposition format: " << line;
         }
     }
-    EXPECT_EQ(values["dravik_display_up{address=\"" + Addr(35) + "\",model=\"KA-55\"}"], "1") << o.out;
-    EXPECT_EQ(values["dravik_display_up{address=\"" + Addr(36) + "\",model=\"KA-55\"}"], "0") << o.out;
-    EXPECT_EQ(values["dravik_display_up{address=\"" + Addr(37) + "\",model=\"KA-55\"}"], "0") << o.out;
+    // Success per read, named by the read, so a second textfile (hours) never collides.
+    const auto success = [](const std::string& address) {
+        return "dravik_probe_success{read=\"temperature\",address=\"" + address + "\",model=\"KA-55\"}";
+    };
+    EXPECT_EQ(values[success(Addr(35))], "1") << o.out;
+    EXPECT_EQ(values[success(Addr(36))], "0") << o.out;
+    EXPECT_EQ(values[success(Addr(37))], "0") << o.out;
+    EXPECT_EQ(values["dravik_read_outcome{read=\"temperature\",outcome=\"nack\",address=\"" + Addr(36) +
+                     "\",model=\"KA-55\"}"],
+              "1")
+        << o.out;
+    EXPECT_EQ(values.count("dravik_read_outcome{read=\"temperature\",outcome=\"connect-refused\",address=\"" +
+                           Addr(37) + "\",model=\"KA-55\"}"),
+              1u)
+        << o.out;
     EXPECT_EQ(values["dravik_display_temperature_celsius{address=\"" + Addr(35) + "\",model=\"KA-55\"}"], "41");
     // A NACK is never read as 3 degrees.
     EXPECT_EQ(values.count("dravik_display_temperature_celsius{address=\"" + Addr(36) + "\",model=\"KA-55\"}"), 0u);

@@ -13,6 +13,8 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <sstream>
 
 namespace dravik::ctl::testing {
 namespace {
@@ -241,6 +243,117 @@ TEST(DiscoveryCommands, ScanLocalUsesOnlyTheInjectedLookup) {
     EXPECT_EQ(run.status, kExitNothingReached);
     EXPECT_NE(run.err.find("--local"), std::string::npos);
     EXPECT_TRUE(run.out.empty());
+}
+
+// An output stream other threads may look into while the command writes to it.
+class SharedOutput final : public std::stringbuf {
+public:
+    bool contains(const std::string& text) {
+        std::lock_guard lock(mutex_);
+        return str().find(text) != std::string::npos;
+    }
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        std::lock_guard lock(mutex_);
+        return std::stringbuf::xsputn(s, n);
+    }
+    int_type overflow(int_type c) override {
+        std::lock_guard lock(mutex_);
+        return std::stringbuf::overflow(c);
+    }
+
+private:
+    std::recursive_mutex mutex_;  // xsputn may call overflow
+};
+
+// Every host of 127.0.88.x is present, without ICMP; the identity is asked over TCP. The
+// probe of `waitingHost` starts only once `waitFor` is out (or the scan stops).
+struct LoopbackScan {
+    SharedOutput* output = nullptr;
+    std::string waitingHost, waitFor;
+    std::atomic<bool> sawIt{false};
+
+    DiscoveryEnvironment env() {
+        class Present final : public discovery::PresenceProbe {
+        public:
+            explicit Present(LoopbackScan& owner) : owner_(owner) {}
+            discovery::Presence Test(const std::string& address, std::chrono::milliseconds,
+                                     const discovery::StopSignal& stop) override {
+                if (address == owner_.waitingHost) {
+                    while (!stop.Stopped() && !owner_.output->contains(owner_.waitFor)) stop.SleepFor(5ms);
+                    owner_.sawIt = owner_.output->contains(owner_.waitFor);
+                }
+                return discovery::Presence::Present;
+            }
+
+        private:
+            LoopbackScan& owner_;
+        };
+        DiscoveryEnvironment env;
+        env.scanBackends = [this] {
+            return discovery::ScanBackends{std::make_shared<Present>(*this),
+                                           std::make_shared<discovery::TcpIdentityClient>()};
+        };
+        env.scanOptions.probeSpacing = 20ms;
+        env.scanOptions.identityTimeout = 300ms;
+        env.scanOptions.finishDelay = 1500ms;
+        return env;
+    }
+};
+
+// A host that takes the connection and never answers would hold the identity loop over
+// monitor IDs 1..254 for minutes: the scan ends by the window's own time instead, naming
+// that host with its outcome, and the display found is printed while the scan still runs.
+TEST(DiscoveryCommands, ScanOfASilentHostEndsInTheWindowsTimeAndPrintsAsItFinds) {
+    auto display = StartLan("127.0.88.2", Config("KA-55", 1));
+    auto silent = StartLan("127.0.88.3", Config("KA-55", 1, sim::Fault::NeverAnswer));
+    SharedOutput buffer;
+    std::ostream out(&buffer);
+    std::ostringstream err;
+    LoopbackScan scan{&buffer, "127.0.88.3", "\"address\":\"127.0.88.2\""};
+    const int status = RunDiscoveryCommand(std::vector<std::string>{"scan", "--range", "127.0.88.1-127.0.88.4", "--json"},
+                                           out, err, scan.env());
+    CtlRun run;
+    run.status = status;
+    run.out = buffer.str();
+    EXPECT_EQ(run.status, kExitOk) << err.str();
+    EXPECT_TRUE(scan.sawIt) << "the display found was not printed before the scan went on";
+    const auto rows = run.json();
+    ASSERT_EQ(rows.size(), 2u) << run.out;
+    EXPECT_EQ(rows[0]["address"].toString(), "127.0.88.2");
+    EXPECT_EQ(rows[0]["outcome"].toString(), "replied");
+    // The identity query that named it.
+    EXPECT_EQ(rows[0]["frames"].toArray().size(), 1) << run.out;
+    EXPECT_EQ(rows[0]["replies"].toArray().size(), 1) << run.out;
+    EXPECT_EQ(rows[1]["address"].toString(), "127.0.88.3");
+    EXPECT_EQ(rows[1]["outcome"].toString(), "no-reply");
+    EXPECT_FALSE(rows[1]["ok"].toBool());
+    // Cut short: not every monitor ID was asked.
+    const auto asked = rows[1]["frames"].toArray().size();
+    EXPECT_GE(asked, 1);
+    EXPECT_LT(asked, 254) << "the identity loop ran through";
+}
+
+// The service discovery file groups the displays found by model, in address order.
+TEST(DiscoveryCommands, ScanWritesPrometheusServiceDiscovery) {
+    auto a = StartLan("127.0.88.11", Config("KA-55", 1));
+    auto b = StartLan("127.0.88.12", Config("LM-55", 2));
+    auto c = StartLan("127.0.88.13", Config("KA-55", 1));
+    SharedOutput unused;
+    LoopbackScan scan{&unused, "", ""};
+    DiscoveryEnvironment env = scan.env();
+    env.scanOptions.lastMonitorId = 3;
+    const CtlRun run = Discover({"scan", "--range", "127.0.88.10-127.0.88.14", "--format", "prometheus-sd"}, env);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.out));
+    const QJsonDocument expected = QJsonDocument::fromJson(R"([
+        {"targets": ["127.0.88.11", "127.0.88.13"], "labels": {"model": "KA-55"}},
+        {"targets": ["127.0.88.12"], "labels": {"model": "LM-55"}}])");
+    EXPECT_EQ(doc, expected) << run.out;
+    // Only a scan finds LAN displays to list.
+    EXPECT_EQ(Discover({"search", "--port", "/dev/null", "--model", "LM-55", "--format", "prometheus-sd"}, env).status,
+              kExitUsage);
 }
 
 DiscoveryEnvironment QuickLine() {

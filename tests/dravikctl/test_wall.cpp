@@ -156,6 +156,11 @@ TEST(DravikCtlWall, EachActionSendsThePagesFramesAndTheDryRunPrintsThem) {
             EXPECT_EQ(wall.log(pageFrames.size()), pageFrames);
             const auto json = o.json();
             ASSERT_EQ(json.size(), page.size()) << o.out;
+            // Every frame the displays received is listed, display by display.
+            std::vector<std::string> listed;
+            for (const QJsonObject& row : json)
+                for (const auto& f : row["frames"].toArray()) listed.push_back(f.toString().toStdString());
+            EXPECT_EQ(listed, pageFrames) << o.out;
             for (std::size_t k = 0; k < json.size(); ++k) {
                 EXPECT_EQ(json[k]["outcome"].toString().toStdString(), c.outcome) << o.out;
                 EXPECT_EQ(json[k]["ok"].toBool(), flows::Succeeded(page[k].outcome)) << flows::OutcomeName(page[k].outcome);

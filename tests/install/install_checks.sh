@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks of what `cmake --install` and CPack put on a machine.
-#   install_checks.sh desktop|metainfo|destdir|package SOURCE_DIR BUILD_DIR VERSION
+#   install_checks.sh desktop|metainfo|destdir|package|lintian SOURCE_DIR BUILD_DIR VERSION
 # Exits 77 (skipped) when a tool a check needs is not installed.
 set -uo pipefail
 
@@ -38,6 +38,21 @@ trap 'rm -rf "$tmp"' EXIT
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d", $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'; }
 
 desktop_key() { sed -n "s/^$1=//p" "$2" | head -n1; }
+
+# Builds the .deb into $tmp/pkg and sets $deb; a failure ends the check.
+build_deb() {
+  if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/pkg" >"$tmp/cpack.log" 2>&1; then
+    cat "$tmp/cpack.log"
+    fail "cpack failed"
+    finish
+  fi
+  debs=("$tmp"/pkg/*.deb)
+  if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    fail "expected one .deb, found: ${debs[*]}"
+    finish
+  fi
+  deb="${debs[0]}"
+}
 
 case "$check" in
 desktop)
@@ -132,17 +147,7 @@ destdir)
 
 package)
   need cpack dpkg-deb dpkg-shlibdeps
-  if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/pkg" >"$tmp/cpack.log" 2>&1; then
-    cat "$tmp/cpack.log"
-    fail "cpack failed"
-    finish
-  fi
-  debs=("$tmp"/pkg/*.deb)
-  if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then
-    fail "expected one .deb, found: ${debs[*]}"
-    finish
-  fi
-  deb="${debs[0]}"
+  build_deb
   [ "$(dpkg-deb -f "$deb" Package)" = dravik-command-tool ] || fail "package name $(dpkg-deb -f "$deb" Package)"
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version $(dpkg-deb -f "$deb" Version), project $version"
   depends=$(dpkg-deb -f "$deb" Depends)
@@ -153,9 +158,27 @@ package)
   contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
   for path in "${executables[@]/#/./usr/bin/}" \
       "./usr/share/applications/$app_id.desktop" "./usr/share/metainfo/$app_id.metainfo.xml" \
-      "./usr/share/icons/hicolor/48x48/apps/$app_id.png" "./usr/share/man/man1/dravik-display-sim.1"; do
+      "./usr/share/icons/hicolor/48x48/apps/$app_id.png" "./usr/share/man/man1/dravik-display-sim.1.gz" \
+      "./usr/share/doc/dravik-command-tool/copyright" "./usr/share/doc/dravik-command-tool/changelog.gz"; do
     grep -qxF "$path" <<<"$contents" || fail "package lacks $path"
   done
+  # Every page of docs/man, compressed, and no page left uncompressed.
+  for page in "$src"/docs/man/*.[1-8]; do
+    grep -qxF "./usr/share/man/man${page##*.}/$(basename "$page").gz" <<<"$contents" || fail "package lacks $(basename "$page").gz"
+  done
+  plain=$(grep -E '^\./usr/share/man/.*[^/]$' <<<"$contents" | grep -v '\.gz$')
+  [ -z "$plain" ] || fail "uncompressed manual pages: $plain"
+  ;;
+
+lintian)
+  need cpack dpkg-deb dpkg-shlibdeps lintian
+  build_deb
+  # Errors fail the check; warnings and the rest are shown for the record.
+  lintian --allow-root --fail-on error --display-level ">=warning" "$deb" >"$tmp/lintian.out" 2>&1
+  status=$?
+  cat "$tmp/lintian.out"
+  [ "$status" -eq 0 ] || fail "lintian exited $status"
+  if grep -q '^E: ' "$tmp/lintian.out"; then fail "lintian reports errors"; fi
   ;;
 
 *)

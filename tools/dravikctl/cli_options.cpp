@@ -1,11 +1,12 @@
 #include "dravikctl/cli_options.h"
 
+#include "dravikctl/cli_text.h"
 #include "dravikctl/command_table.h"
+#include "dravikctl/option_table.h"
 
 #include <QString>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <string_view>
 
@@ -13,71 +14,11 @@ namespace dravik::ctl {
 
 namespace {
 
-enum SubMask : unsigned {
-    kFrame = 1u << 0,
-    kSend = 1u << 1,
-    kQuery = 1u << 2,
-    kRaw = 1u << 3,
-    kIdentity = 1u << 4,
-    kWall = 1u << 5,
-    kTargets = kSend | kQuery | kRaw | kIdentity | kWall,
-    kAll = kFrame | kTargets,
-};
-
-enum class Opt {
-    Help, Verbose, Json, Format, NoWait, DryRun, SkipInvalid, Parallel, Ip, Serial, List, Mode, Device, Model, Id, Pos,
-    Level, KeyLock, IrLock, Matrix, Enable, FrameComp, Rgb, At,
-};
-
-struct OptionDef {
-    Opt opt;
-    std::string_view name;
-    char shortName;
-    bool takesValue;
-    unsigned where;
-};
-
-constexpr OptionDef kOptions[] = {
-    {Opt::Help, "help", 'h', false, kAll},
-    {Opt::Verbose, "verbose", 'v', false, kTargets},
-    {Opt::Json, "json", 0, false, kTargets},
-    {Opt::Format, "format", 0, true, kTargets},
-    {Opt::NoWait, "no-wait", 0, false, kSend | kRaw},
-    {Opt::DryRun, "dry-run", 'n', false, kSend | kWall},
-    {Opt::SkipInvalid, "skip-invalid", 0, false, kTargets},
-    {Opt::Parallel, "parallel", 0, true, kTargets},
-    {Opt::Ip, "ip", 0, true, kTargets},
-    {Opt::Serial, "serial", 0, true, kTargets},
-    {Opt::List, "list", 0, true, kTargets},
-    {Opt::Mode, "mode", 0, true, kTargets},
-    {Opt::Device, "device", 0, true, kTargets},
-    {Opt::Model, "model", 0, true, kAll},
-    {Opt::Id, "id", 0, true, kFrame | kSend | kQuery | kIdentity | kWall},
-    {Opt::Pos, "pos", 0, true, kFrame | kSend | kWall},
-    {Opt::Level, "level", 0, true, kFrame | kSend},
-    {Opt::KeyLock, "key-lock", 0, true, kFrame | kSend},
-    {Opt::IrLock, "ir-lock", 0, true, kFrame | kSend},
-    {Opt::Matrix, "matrix", 0, true, kFrame | kSend | kWall},
-    {Opt::Enable, "enable", 0, true, kFrame | kSend | kWall},
-    {Opt::FrameComp, "frame-comp", 0, true, kFrame | kSend | kWall},
-    {Opt::Rgb, "rgb", 0, true, kFrame | kSend | kWall},
-    {Opt::At, "at", 0, true, kWall},
-};
+using Opt = OptionId;
 
 constexpr int kMaxParallel = 256;
 
-unsigned MaskOf(Subcommand s) {
-    switch (s) {
-        case Subcommand::Frame: return kFrame;
-        case Subcommand::Send: return kSend;
-        case Subcommand::Query: return kQuery;
-        case Subcommand::Raw: return kRaw;
-        case Subcommand::Identity: return kIdentity;
-        case Subcommand::Wall: return kWall;
-        case Subcommand::None: break;
-    }
-    return 0;
-}
+unsigned MaskOf(Subcommand s) { return s == Subcommand::None ? kBitMain : SubcommandBitOf(SubcommandName(s)); }
 
 std::optional<Subcommand> SubcommandFromName(std::string_view name) {
     if (name == "frame") return Subcommand::Frame;
@@ -87,17 +28,6 @@ std::optional<Subcommand> SubcommandFromName(std::string_view name) {
     if (name == "identity") return Subcommand::Identity;
     if (name == "wall") return Subcommand::Wall;
     return std::nullopt;
-}
-
-bool ParseInt(std::string_view text, int lo, int hi, int& out) {
-    int v = 0;
-    const char* end = text.data() + text.size();
-    const char* begin = text.data();
-    if (!text.empty() && text.front() == '+') ++begin;
-    const auto [ptr, ec] = std::from_chars(begin, end, v);
-    if (text.empty() || ec != std::errc() || ptr != end || v < lo || v > hi) return false;
-    out = v;
-    return true;
 }
 
 std::optional<bool> ParseSwitch(std::string_view text) {
@@ -114,23 +44,6 @@ std::vector<std::string_view> Split(std::string_view text, char sep) {
         if (at == std::string_view::npos) return parts;
         text.remove_prefix(at + 1);
     }
-}
-
-// Values are shown back in messages; keep a hostile argument from flooding the line.
-std::string Quote(std::string_view text) {
-    constexpr std::size_t kMax = 60;
-    std::string s = "'";
-    for (char c : text.substr(0, kMax)) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
-    if (text.size() > kMax) s += "...";
-    return s + "'";
-}
-
-// An option name echoed in an error: control bytes shown as '?', so the error stays one line.
-std::string Printable(std::string_view text) {
-    std::string s(text);
-    for (char& c : s)
-        if (static_cast<unsigned char>(c) < 0x20) c = '?';
-    return s;
 }
 
 class Parser {
@@ -171,47 +84,20 @@ public:
         opts_.subcommand = *sub;
         ++i;
 
-        bool operandsOnly = false;
-        while (i < args_.size()) {
-            const std::string& arg = args_[i++];
-            if (operandsOnly || arg == "-" || arg.empty() || arg[0] != '-') {
-                opts_.operands.push_back(arg);
-                continue;
-            }
-            if (arg == "--") {
-                operandsOnly = true;
-                continue;
-            }
-            if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
-                std::string_view body = std::string_view(arg).substr(2);
-                std::optional<std::string> value;
-                if (const auto eq = body.find('='); eq != std::string_view::npos) {
-                    value = std::string(body.substr(eq + 1));
-                    body = body.substr(0, eq);
-                }
-                const OptionDef* def = findLong(body);
-                if (!def) return fail("unknown option --" + Printable(body.substr(0, 40)));
-                if (def->takesValue && !value) {
-                    if (i >= args_.size()) return fail("--" + std::string(def->name) + " needs a value");
-                    value = args_[i++];
-                }
-                if (!def->takesValue && value) return fail("--" + std::string(def->name) + " takes no value");
-                if (!apply(*def, value.value_or(std::string()))) return failed();
-                continue;
-            }
-            // Short options: single letters, which may be grouped (-vh).
-            for (std::size_t k = 1; k < arg.size(); ++k) {
-                const OptionDef* def = findShort(arg[k]);
-                if (!def) {
-                    if (std::isdigit(static_cast<unsigned char>(arg[k]))) {
-                        // A negative number (a level) given as an operand by mistake.
-                        return fail("unexpected " + Quote(arg) + "; values follow their option, as in --level -1");
-                    }
-                    return fail("unknown option -" + Printable(arg.substr(k, 1)));
-                }
-                if (!apply(*def, std::string())) return failed();
-            }
-        }
+        std::string error;
+        const bool read = ReadArguments(
+            args_.subspan(i), MaskOf(opts_.subcommand), SubcommandName(opts_.subcommand),
+            [&](const OptionSpec& def, const std::string& value) {
+                if (apply(def, value)) return true;
+                error = error_;
+                return false;
+            },
+            [&](const std::string& operand) {
+                opts_.operands.push_back(operand);
+                return true;
+            },
+            error);
+        if (!read) return fail(error);
         r.ok = true;
         r.options = std::move(opts_);
         return r;
@@ -222,18 +108,6 @@ private:
         ParseResult r;
         r.error = std::move(message);
         return r;
-    }
-    ParseResult failed() { return fail(error_); }
-
-    const OptionDef* findLong(std::string_view name) const {
-        for (const auto& d : kOptions)
-            if (d.name == name) return &d;
-        return nullptr;
-    }
-    const OptionDef* findShort(char c) const {
-        for (const auto& d : kOptions)
-            if (d.shortName != 0 && d.shortName == c) return &d;
-        return nullptr;
     }
 
     bool error(std::string message) {
@@ -247,11 +121,9 @@ private:
         return opts_.targets.empty() ? fallback : opts_.targets.back().*field;
     }
 
-    bool apply(const OptionDef& def, const std::string& value) {
+    bool apply(const OptionSpec& def, const std::string& value) {
         const std::string name = "--" + std::string(def.name);
-        if ((def.where & MaskOf(opts_.subcommand)) == 0)
-            return error(name + " does not apply to '" + SubcommandName(opts_.subcommand) + "'");
-        switch (def.opt) {
+        switch (def.id) {
             case Opt::Help: opts_.help = true; return true;
             case Opt::Verbose: opts_.verbose = true; return true;
             case Opt::Json:
@@ -263,7 +135,8 @@ private:
                 return true;
             case Opt::Format: {
                 const auto format = FormatFromName(value);
-                if (!format) return error(name + " wants text, json, jsonl, csv or prometheus, not " + Quote(value));
+                if (!format || *format == Format::PrometheusSd)
+                    return error(name + " wants text, json, jsonl, csv or prometheus, not " + Quote(value));
                 if (opts_.formatGiven && opts_.format != *format) return error("--format given twice");
                 opts_.format = *format;
                 opts_.formatGiven = true;
@@ -281,7 +154,7 @@ private:
             case Opt::Serial: {
                 if (value.empty()) return error(name + " needs a value");
                 TargetOption t;
-                if (def.opt == Opt::Serial) {
+                if (def.id == Opt::Serial) {
                     t.target.interface = targets::Interface::Serial;
                     t.target.device = value;
                 } else {
@@ -346,10 +219,10 @@ private:
             case Opt::FrameComp: {
                 const auto on = ParseSwitch(value);
                 if (!on) return error(name + " wants on or off, not " + Quote(value));
-                if (def.opt == Opt::KeyLock) opts_.keyLock = on;
-                if (def.opt == Opt::IrLock) opts_.irLock = on;
-                if (def.opt == Opt::Enable) opts_.wallEnable = on;
-                if (def.opt == Opt::FrameComp) opts_.frameComp = on;
+                if (def.id == Opt::KeyLock) opts_.keyLock = on;
+                if (def.id == Opt::IrLock) opts_.irLock = on;
+                if (def.id == Opt::Enable) opts_.wallEnable = on;
+                if (def.id == Opt::FrameComp) opts_.frameComp = on;
                 return true;
             }
             case Opt::Matrix: {
@@ -375,6 +248,16 @@ private:
                 opts_.rgb = g;
                 return true;
             }
+            // The line before the subcommand and the discovery subcommands take these;
+            // the mask check above turns them away here.
+            case Opt::Version:
+            case Opt::Trace:
+            case Opt::WriteList:
+            case Opt::Range:
+            case Opt::Local:
+            case Opt::Port:
+            case Opt::From:
+            case Opt::To: break;
         }
         return error("unknown option " + name);
     }
@@ -383,10 +266,6 @@ private:
     Options opts_;
     std::string error_;
 };
-
-bool AllDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 }  // namespace
 
@@ -412,15 +291,7 @@ targets::Target TargetOf(const TargetOption& option, const Options& options) {
 bool IsAddressText(std::string_view text) {
     if (text.empty() || text.size() > 253) return false;
     const bool numeric = std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-    if (numeric) {
-        const auto parts = Split(text, '.');
-        if (parts.size() != 4) return false;
-        for (std::string_view p : parts) {
-            int v = 0;
-            if (p.empty() || p.size() > 3 || !AllDigits(p) || !ParseInt(p, 0, 255, v)) return false;
-        }
-        return true;
-    }
+    if (numeric) return ParseIPv4(text).has_value();
     std::string_view name = text;
     if (name.back() == '.') name.remove_suffix(1);
     const auto labels = Split(name, '.');
@@ -449,7 +320,7 @@ const char* SubcommandName(Subcommand subcommand) {
 }
 
 std::string MainUsage() {
-    return "Usage: dravikctl SUBCOMMAND [OPTIONS]\n"
+    return std::string("Usage: dravikctl SUBCOMMAND [OPTIONS]\n"
            "Sends the Dravik Command Tool's command frames to displays, for scripts.\n"
            "\n"
            "Subcommands:\n"
@@ -465,10 +336,8 @@ std::string MainUsage() {
            "  check          check that RS-232 displays answer with their model name\n"
            "\n"
            "Run 'dravikctl SUBCOMMAND --help' for the options of each.\n"
-           "\n"
-           "  --version      print the version and exit\n"
-           "  --trace FILE   append every frame sent and received, with its time, target and\n"
-           "                 outcome, to FILE (any subcommand; the window's trace format)\n"
+           "\n") +
+           OptionHelp(HelpSection::Main, kBitMain) +
            "\n"
            "Exit status:\n"
            "  0  every display did what was asked (outcome sent or replied)\n"
@@ -481,47 +350,6 @@ std::string MainUsage() {
 }
 
 namespace {
-
-const char* kTargetHelp =
-    "Displays:\n"
-    "  --ip ADDRESS       a display on the LAN (IPv4 address or host name, TCP port 5000)\n"
-    "  --serial DEVICE    a display on an RS-232 line (9600 8N1), e.g. /dev/ttyUSB0\n"
-    "  --model MODEL      the display's model (as the tool lists it, e.g. KA-55Q)\n"
-    "  --id N             the display's monitor ID, 0..255 (default 1)\n"
-    "                     --model and --id after --ip/--serial belong to that display;\n"
-    "                     before the first one they apply to every display\n"
-    "  --list FILE        the displays of a list or tiling file of the tool (MO_IP.log,\n"
-    "                     MO_ID.log, MO_Tiling.log, MO_TilingR.log); repeatable\n"
-    "  --mode lan|serial  the interface of list files whose name does not tell it\n"
-    "  --device DEVICE    the RS-232 line of the displays of a serial list file\n"
-    "\n"
-    "  --skip-invalid     leave out the list rows that are not valid (each is reported)\n"
-    "                     instead of refusing the whole command\n"
-    "\n"
-    "Output:\n"
-    "  --format FORMAT    text (default), json (one document), jsonl (one object per\n"
-    "                     display and line), csv, or prometheus (the text exposition\n"
-    "                     format of query results, for a textfile collector)\n"
-    "  --json             the same as --format jsonl\n"
-    "  -v, --verbose      also every frame sent (TX) and every byte received (RX), in hex\n"
-    "  --parallel N       up to N LAN displays at once (each display one exchange at a\n"
-    "                     time); the default addresses them one after the other, and an\n"
-    "                     RS-232 line is always walked one display after the other\n"
-    "  -h, --help         this text\n";
-
-const char* kLevelHelp =
-    "Values:\n"
-    "  --level N          backlight, brightness or volume level (sent as its low 8 bits;\n"
-    "                     volume is capped for the models whose frame caps it)\n"
-    "  --key-lock on|off, --ir-lock on|off\n"
-    "                     the lock check boxes; the lock-bits and either-lock frames carry\n"
-    "                     both, so give both for those models (the one not given is off)\n"
-    "  --matrix CxR       wall columns and rows, 1..5 each (default 1x1, or the header of\n"
-    "                     a tiling file)\n"
-    "  --pos P            the display's wall position, 1..25 (0: none)\n"
-    "  --enable on|off    wall enable (default on)\n"
-    "  --frame-comp on|off  frame compensation (default on, or the tiling file's)\n"
-    "  --rgb R,G,B        colour gains, 0..255 each\n";
 
 // Every command with what it sends, from the command table itself.
 std::string CommandTable() {
@@ -558,7 +386,7 @@ std::string SubcommandUsage(Subcommand subcommand) {
                    "the request and, with --rgb, the set frame. --model is needed by every\n"
                    "command whose frame depends on the model. Exit status 1 when the model is\n"
                    "refused or silent for COMMAND.\n\n" +
-                   CommandTable() + "\n" + kLevelHelp;
+                   CommandTable() + "\n" + OptionSections(kBitFrame);
         case Subcommand::Send:
             return std::string(
                        "Usage: dravikctl send COMMAND DISPLAYS [VALUES] [OUTPUT]\n"
@@ -573,7 +401,7 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "dravikctl send wall-settings --list MO_Tiling.log --dry-run) and sends nothing.\n"
                        "backlight, brightness and volume need --level; key-lock needs --key-lock,\n"
                        "ir-lock needs --ir-lock; gains needs --rgb.\n\n") +
-                   CommandList() + "\n" + kTargetHelp + "\n" + kLevelHelp;
+                   CommandList() + "\n" + OptionSections(kBitSend);
         case Subcommand::Query:
             return std::string(
                        "Usage: dravikctl query temperature|hours|backlight|video|gains DISPLAYS [OUTPUT]\n"
@@ -581,7 +409,7 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "in degrees Celsius, the operating hours, the backlight level (the models that\n"
                        "answer with video parameters instead show those), video parameters 2 to 7,\n"
                        "or the red, green and blue gains. --model is needed for every display.\n\n") +
-                   kTargetHelp;
+                   OptionSections(kBitQuery);
         case Subcommand::Raw:
             return std::string(
                        "Usage: dravikctl raw FRAME DISPLAYS [OUTPUT]\n"
@@ -590,7 +418,7 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "checksum is appended as the tool's composer computes it and the frame goes out\n"
                        "as it is: byte 1 is the monitor ID, so --id is not taken. --no-wait: do not\n"
                        "read the acknowledge.\n\n") +
-                   kTargetHelp;
+                   OptionSections(kBitRaw);
         case Subcommand::Identity:
             return std::string(
                        "Usage: dravikctl identity DISPLAYS [OUTPUT]\n"
@@ -600,7 +428,7 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "the serial ID search's waits (500 ms, then 200 ms more). --model is not needed.\n"
                        "Examples: dravikctl identity --ip 192.0.2.10 --id 3 --format json\n"
                        "          dravikctl identity --serial /dev/ttyUSB0 --id 1 --serial /dev/ttyUSB0 --id 2\n\n") +
-                   kTargetHelp;
+                   OptionSections(kBitIdentity);
         case Subcommand::Wall:
             return std::string(
                        "Usage: dravikctl wall ACTION DISPLAYS [VALUES] [OUTPUT]\n"
@@ -631,7 +459,7 @@ std::string SubcommandUsage(Subcommand subcommand) {
                        "      --ip 192.0.2.12 --pos 2 --dry-run\n"
                        "  dravikctl wall locate --list MO_Tiling.log --at 2\n"
                        "  dravikctl wall gains --serial /dev/ttyUSB0 --id 3 --rgb 255,0,128 --model KA-55\n\n") +
-                   kTargetHelp + "\n" + kLevelHelp;
+                   OptionSections(kBitWall);
         case Subcommand::None: break;
     }
     return MainUsage();
@@ -643,6 +471,7 @@ std::optional<Format> FormatFromName(std::string_view name) {
     if (name == "jsonl") return Format::Jsonl;
     if (name == "csv") return Format::Csv;
     if (name == "prometheus") return Format::Prometheus;
+    if (name == "prometheus-sd") return Format::PrometheusSd;
     return std::nullopt;
 }
 

@@ -1,9 +1,12 @@
 #include "dravikctl/discovery_commands.h"
 
+#include "dravikctl/cli_text.h"
 #include "dravikctl/command_table.h"
+#include "dravikctl/option_table.h"
 #include "dravikctl/dravikctl.h"
 #include "dravikctl/report.h"
 #include "discovery/lan_scanner.h"
+#include "flows/reply_rules.h"
 #include "protocol/frame.h"
 #include "targets/records.h"
 #include "transport/serial_link.h"
@@ -16,8 +19,9 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <charconv>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <thread>
 
 namespace dravik::ctl {
@@ -42,37 +46,6 @@ std::optional<Sub> SubFromName(std::string_view name) {
     if (name == "search") return Sub::Search;
     if (name == "check") return Sub::Check;
     return std::nullopt;
-}
-
-// Arguments are shown back in messages cut short, with control bytes as '?'.
-std::string Quote(std::string_view text) {
-    std::string s = "'";
-    for (char c : text.substr(0, 60)) s += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-    return s + (text.size() > 60 ? "...'" : "'");
-}
-
-bool ParseInt(std::string_view text, int lo, int hi, int& out) {
-    int v = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-    if (text.empty() || text.size() > 6 || ec != std::errc() || ptr != end || v < lo || v > hi) return false;
-    out = v;
-    return true;
-}
-
-// Four decimal fields 0..255.
-std::optional<std::array<int, 4>> ParseIPv4(std::string_view text) {
-    std::array<int, 4> f{};
-    for (int i = 0; i < 4; ++i) {
-        const auto dot = text.find('.');
-        const std::string_view part = i < 3 ? text.substr(0, dot) : text;
-        if ((i < 3 && dot == std::string_view::npos) || part.empty() || part.size() > 3 ||
-            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-            !ParseInt(part, 0, 255, f[static_cast<std::size_t>(i)]))
-            return std::nullopt;
-        if (i < 3) text.remove_prefix(dot + 1);
-    }
-    return f;
 }
 
 std::string PrefixOf(const std::array<int, 4>& f) {
@@ -101,24 +74,7 @@ struct Args {
     std::optional<std::string> writeList;
 };
 
-struct OptionDef {
-    std::string_view name;
-    char shortName;
-    bool takesValue;
-    unsigned subs;  // bit per Sub
-};
-
-constexpr unsigned kScan = 1, kSearch = 2, kCheck = 4, kAll = 7;
-
-constexpr OptionDef kOptions[] = {
-    {"help", 'h', false, kAll},       {"verbose", 'v', false, kAll},     {"format", 0, true, kAll},
-    {"json", 0, false, kAll},         {"write-list", 0, true, kAll},     {"range", 0, true, kScan},
-    {"local", 0, false, kScan},       {"port", 0, true, kSearch | kCheck}, {"from", 0, true, kSearch},
-    {"to", 0, true, kSearch},         {"model", 0, true, kSearch | kCheck}, {"id", 0, true, kCheck},
-    {"list", 0, true, kCheck},
-};
-
-unsigned BitOf(Sub sub) { return 1u << static_cast<unsigned>(sub); }
+unsigned BitOf(Sub sub) { return SubcommandBitOf(NameOf(sub)); }
 
 class Parser {
 public:
@@ -127,33 +83,18 @@ public:
         const auto sub = SubFromName(args[0]);
         if (!sub) return fail("unknown subcommand " + Quote(args[0]));
         a_.sub = *sub;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            const std::string& arg = args[i];
-            if (arg.size() < 2 || arg[0] != '-') return fail("unexpected " + Quote(arg) + " (see 'dravikctl " + NameOf(a_.sub) + " --help')");
-            const OptionDef* def = nullptr;
-            std::optional<std::string> value;
-            if (arg[1] == '-') {
-                std::string_view body = std::string_view(arg).substr(2);
-                if (const auto eq = body.find('='); eq != std::string_view::npos) {
-                    value = std::string(body.substr(eq + 1));
-                    body = body.substr(0, eq);
-                }
-                for (const auto& d : kOptions)
-                    if (d.name == body) def = &d;
-                if (!def) return fail("unknown option " + Quote(arg));
-            } else {
-                for (const auto& d : kOptions)
-                    if (arg.size() == 2 && d.shortName == arg[1]) def = &d;
-                if (!def) return fail("unknown option " + Quote(arg));
-            }
-            const std::string name = "--" + std::string(def->name);
-            if ((def->subs & BitOf(a_.sub)) == 0) return fail(name + " does not apply to '" + NameOf(a_.sub) + "'");
-            if (def->takesValue && !value) {
-                if (i + 1 >= args.size()) return fail(name + " needs a value");
-                value = args[++i];
-            }
-            if (!def->takesValue && value) return fail(name + " takes no value");
-            if (!apply(def->name, name, value.value_or(std::string()))) return std::nullopt;
+        std::string readError;
+        const bool read = ReadArguments(
+            args.subspan(1), BitOf(a_.sub), NameOf(a_.sub),
+            [&](const OptionSpec& def, const std::string& value) { return apply(def.id, "--" + std::string(def.name), value); },
+            [&](const std::string& operand) {
+                return this->error("unexpected " + Quote(operand) + " (see 'dravikctl " + NameOf(a_.sub) + " --help')");
+            },
+            readError);
+        if (!read) {
+            // The option handlers set their message themselves.
+            if (!readError.empty()) *error_ = readError;
+            return std::nullopt;
         }
         if (a_.help) return a_;
         return finish();
@@ -169,46 +110,50 @@ private:
         return false;
     }
 
-    bool apply(std::string_view opt, const std::string& name, const std::string& value) {
-        if (opt == "help") {
+    bool apply(OptionId opt, const std::string& name, const std::string& value) {
+        using O = OptionId;
+        if (opt == O::Help) {
             a_.help = true;
-        } else if (opt == "verbose") {
+        } else if (opt == O::Verbose) {
             a_.verbose = true;
-        } else if (opt == "format" || opt == "json") {
-            const auto format = opt == "json" ? std::optional<Format>(Format::Jsonl) : FormatFromName(value);
-            if (!format || *format == Format::Prometheus)
-                return error(name + " wants text, json, jsonl or csv here, not " + Quote(opt == "json" ? "json" : value));
+        } else if (opt == O::Format || opt == O::Json) {
+            const auto format = opt == O::Json ? std::optional<Format>(Format::Jsonl) : FormatFromName(value);
+            // The service discovery file lists LAN displays: a scan's.
+            const bool sd = format == Format::PrometheusSd;
+            if (!format || *format == Format::Prometheus || (sd && a_.sub != Sub::Scan))
+                return error(name + " wants text, json, jsonl or csv" + (a_.sub == Sub::Scan ? ", or prometheus-sd" : "") +
+                             " here, not " + Quote(opt == O::Json ? "json" : value));
             if (a_.formatGiven && a_.format != *format) return error("--format given twice");
             a_.format = *format;
             a_.formatGiven = true;
-        } else if (opt == "write-list") {
+        } else if (opt == O::WriteList) {
             if (value.empty()) return error(name + " needs a file name");
             a_.writeList = value;
-        } else if (opt == "range") {
+        } else if (opt == O::Range) {
             std::string why;
             const auto range = ParseScanRange(value, why);
             if (!range) return error(name + " " + Quote(value) + ": " + why);
             a_.ranges.push_back(*range);
-        } else if (opt == "local") {
+        } else if (opt == O::Local) {
             a_.local = true;
-        } else if (opt == "port") {
+        } else if (opt == O::Port) {
             if (value.empty()) return error(name + " needs a device path");
             a_.port = value;
-        } else if (opt == "from" || opt == "to") {
+        } else if (opt == O::From || opt == O::To) {
             int id = 0;
             if (!ParseInt(value, 0, 255, id)) return error(name + " wants a monitor ID from 0 to 255, not " + Quote(value));
-            (opt == "from" ? a_.from : a_.to) = id;
-        } else if (opt == "model") {
+            (opt == O::From ? a_.from : a_.to) = id;
+        } else if (opt == O::Model) {
             if (value.empty()) return error(name + " needs a model name");
             if (!IsKnownModel(value)) return error("unknown model " + Quote(value));
             auto& field = a_.displays.empty() ? a_.model : a_.displays.back().model;
             if (field) return error(name + " given twice for one display");
             field = value;
-        } else if (opt == "id") {
+        } else if (opt == O::Id) {
             int id = 0;
             if (!ParseInt(value, 0, 255, id)) return error(name + " wants a monitor ID from 0 to 255, not " + Quote(value));
             a_.displays.push_back({id, std::nullopt});
-        } else if (opt == "list") {
+        } else if (opt == O::List) {
             if (value.empty()) return error(name + " needs a file name");
             a_.lists.push_back(value);
         }
@@ -245,15 +190,7 @@ private:
 };
 
 std::string Usage(Sub sub) {
-    const char* output =
-        "Output:\n"
-        "  --format FORMAT    text (default), json (one document), jsonl (one object per\n"
-        "                     line) or csv\n"
-        "  --json             the same as --format jsonl\n"
-        "  --write-list FILE  also save what was found as a list file of the tool (the\n"
-        "                     format of MO_IP.log / MO_ID.log)\n"
-        "  -v, --verbose      also the frames sent and the replies, in hex\n"
-        "  -h, --help         this text\n";
+    const std::string options = OptionSections(BitOf(sub));
     switch (sub) {
         case Sub::Scan:
             return std::string(
@@ -263,14 +200,13 @@ std::string Usage(Sub sub) {
                        "over TCP port 5000 for its model with the identity queries, monitor ID 1 up to\n"
                        "the first that answers. Hosts are started 80 ms apart. One line per display\n"
                        "found: address, model, monitor ID.\n"
-                       "  --range RANGE      A.B.C.0/24 (hosts 1 to 254) or FIRST-LAST within one /24,\n"
-                       "                     e.g. 192.168.10.20-192.168.10.40; repeatable\n"
-                       "  --local            the /24 of this computer's first IPv4 address (never\n"
-                       "                     guessed otherwise)\n"
+                       "Each display is printed as it is found. The scan ends when the window's would\n"
+                       "say \"Scan Finished\" (80 ms per host, then 5 s); a host that took the\n"
+                       "connection but told no model by then is listed with its outcome.\n"
                        "Exit status 0 when a display was found, 3 when none was (or no host could be\n"
                        "tested), 1 when some hosts could not be tested.\n"
                        "Example: dravikctl scan --range 192.168.10.0/24 --write-list MO_IP.log\n\n") +
-                   output;
+                   options;
         case Sub::Search:
             return std::string(
                        "Usage: dravikctl search --port DEVICE --model MODEL [--from N] [--to M] [OUTPUT]\n"
@@ -281,7 +217,7 @@ std::string Usage(Sub sub) {
                        "Exit status 0 when an ID answered, 3 when none did or the line did not open,\n"
                        "1 when the model has no identity query.\n"
                        "Example: dravikctl search --port /dev/ttyUSB0 --model LM-55 --from 1 --to 40\n\n") +
-                   output;
+                   options;
         case Sub::Check:
             return std::string(
                        "Usage: dravikctl check --port DEVICE (--list FILE | --id N --model MODEL ...) [OUTPUT]\n"
@@ -293,9 +229,9 @@ std::string Usage(Sub sub) {
                        "Exit status 0 when every display named its model, 3 when none could be\n"
                        "reached (the line did not open), 1 otherwise.\n"
                        "Example: dravikctl check --port /dev/ttyUSB0 --list MO_ID.log --format json\n\n") +
-                   output;
+                   options;
     }
-    return output;
+    return options;
 }
 
 // --- Results -------------------------------------------------------------------------------
@@ -306,117 +242,50 @@ struct Row {
     std::optional<bool> named;
 };
 
-QString Q(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-
-std::string Hex(std::span<const protocol::Byte> bytes) {
-    std::string s = protocol::HexSpaced(bytes);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
+// Model texts come as the display's bytes (Latin-1); the report holds UTF-8.
+std::string Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toStdString();
 }
 
-int IdOf(const targets::Target& t) {
-    int id = 0;
-    return ParseInt(t.id, 0, 255, id) ? id : -1;
+TargetResult ReportOf(const Row& row) {
+    TargetResult r;
+    r.row = row.result;
+    r.row.target.model = Latin1(r.row.target.model);
+    if (r.row.value.model) r.row.value.model = Latin1(*r.row.value.model);
+    r.target = r.row.target;
+    if (r.target.serial()) r.target.device = row.device;
+    r.named = row.named;
+    return r;
 }
 
-QJsonObject JsonOf(const Row& row, Sub sub) {
-    const flows::RowResult& r = row.result;
-    QJsonObject o;
-    o[QStringLiteral("target")] = Q(r.target.label());
-    o[QStringLiteral("interface")] = r.target.serial() ? QStringLiteral("serial") : QStringLiteral("lan");
-    if (!r.target.serial()) o[QStringLiteral("address")] = Q(r.target.address);
-    if (r.target.serial()) o[QStringLiteral("device")] = Q(row.device);
-    if (const int id = IdOf(r.target); id >= 0) o[QStringLiteral("id")] = id;
-    o[QStringLiteral("model")] = Q(r.target.model);
-    o[QStringLiteral("command")] = QString::fromLatin1(NameOf(sub));
-    o[QStringLiteral("outcome")] = Q(std::string(flows::OutcomeName(r.outcome)));
-    const bool ok = row.named ? *row.named : flows::Succeeded(r.outcome);
-    o[QStringLiteral("ok")] = ok;
-    o[QStringLiteral("reachable")] = !flows::Unreachable(r.outcome);
-    if (!r.systemText.empty()) o[QStringLiteral("system_text")] = Q(r.systemText);
-    if (row.named) {
-        o[QStringLiteral("named")] = *row.named;
-        if (r.value.model) o[QStringLiteral("reported")] = Q(*r.value.model);
-    }
-    QJsonArray frames, replies;
-    for (const auto& f : r.framesSent) frames.append(Q(Hex(f.bytes())));
-    if (!r.reply.empty()) replies.append(Q(Hex(r.reply)));
-    o[QStringLiteral("frames")] = frames;
-    o[QStringLiteral("replies")] = replies;
-    return o;
+ReportStyle StyleOf(const Args& a) {
+    ReportStyle style;
+    style.kind = a.sub == Sub::Check ? RowKind::Checked : RowKind::Found;
+    style.format = a.format;
+    style.verbose = a.verbose;
+    style.command = NameOf(a.sub);
+    return style;
 }
 
-std::string Padded(std::string text, std::size_t width) {
-    if (text.size() < width) text.resize(width, ' ');
-    return text;
+// Text, JSON lines and CSV print each display as it comes; JSON and the service discovery
+// file print once at the end.
+void PrintHead(const Args& a, std::ostream& out) { out << FormatHead(StyleOf(a), {}); }
+
+void PrintRow(const Row& row, const Args& a, std::ostream& out) {
+    out << FormatResult(ReportOf(row), StyleOf(a));
+    out.flush();
 }
 
-std::string TextOf(const Row& row, bool verbose) {
-    const flows::RowResult& r = row.result;
-    std::string line = Padded(r.target.label(), 15) + "  ";
-    if (row.named) {
-        line += Padded(r.target.model, 9) + "  LINK " + (*row.named ? "Y" : "N") + "  ";
-        line += std::string(flows::OutcomeName(r.outcome));
-        if (r.value.model && !*row.named) line += " (answered '" + *r.value.model + "')";
-    } else {
-        line += Padded(r.target.model, 9);
-        if (!r.target.serial()) line += "  id " + r.target.id;
-    }
-    if (!r.systemText.empty() && !flows::Succeeded(r.outcome)) line += " (" + r.systemText + ")";
-    line += '\n';
-    if (verbose) {
-        for (const auto& f : r.framesSent) line += "  TX " + Hex(f.bytes()) + '\n';
-        if (!r.reply.empty()) line += "  RX " + Hex(r.reply) + '\n';
-    }
-    return line;
-}
-
-constexpr const char* kCsvHeader = "target,interface,address,device,id,model,command,outcome,ok,system_text,reported,link\n";
-
-std::string CsvOf(const Row& row, Sub sub) {
-    const flows::RowResult& r = row.result;
-    const int id = IdOf(r.target);
-    const bool ok = row.named ? *row.named : flows::Succeeded(r.outcome);
-    const std::vector<std::string> fields = {
-        r.target.label(), r.target.serial() ? "serial" : "lan", r.target.serial() ? "" : r.target.address,
-        r.target.serial() ? row.device : "", id >= 0 ? std::to_string(id) : "", r.target.model, NameOf(sub),
-        std::string(flows::OutcomeName(r.outcome)), ok ? "true" : "false", r.systemText,
-        row.named && r.value.model ? *r.value.model : "", row.named ? (*row.named ? "Y" : "N") : ""};
-    std::string line;
-    for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + CsvField(fields[i]);
-    return line + '\n';
+void PrintTail(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
+    std::vector<TargetResult> results;
+    for (const Row& r : rows) results.push_back(ReportOf(r));
+    out << FormatTail(StyleOf(a), results, {}, ok);
 }
 
 void Print(const std::vector<Row>& rows, const Args& a, bool ok, std::ostream& out) {
-    switch (a.format) {
-        case Format::Text:
-            for (const Row& r : rows) out << TextOf(r, a.verbose);
-            break;
-        case Format::Csv:
-            out << kCsvHeader;
-            for (const Row& r : rows) out << CsvOf(r, a.sub);
-            break;
-        case Format::Jsonl:
-            for (const Row& r : rows) {
-                QJsonObject o = JsonOf(r, a.sub);
-                o[QStringLiteral("version")] = kJsonVersion;
-                out << QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() << '\n';
-            }
-            break;
-        case Format::Json: {
-            QJsonObject doc;
-            doc[QStringLiteral("version")] = kJsonVersion;
-            doc[QStringLiteral("command")] = QString::fromLatin1(NameOf(a.sub));
-            doc[QStringLiteral("ok")] = ok;
-            QJsonArray results;
-            for (const Row& r : rows) results.append(JsonOf(r, a.sub));
-            doc[QStringLiteral("results")] = results;
-            doc[QStringLiteral("skipped")] = QJsonArray();
-            out << QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
-            break;
-        }
-        case Format::Prometheus: break;
-    }
+    PrintHead(a, out);
+    for (const Row& r : rows) PrintRow(r, a, out);
+    PrintTail(rows, a, ok, out);
 }
 
 // Saves the rows as a list file; the ID and address fields hold 2 and 15 characters, so a
@@ -452,15 +321,113 @@ bool WriteList(const std::string& path, const std::vector<targets::Target>& rows
 
 // --- scan ----------------------------------------------------------------------------------
 
-class ScanCollector final : public discovery::ScanSink {
+// The scan's identity connections, watched: which hosts took the connection on port 5000,
+// the frames each was sent and its last reply. A display's row lists them, and a host that
+// did not tell its model by the end of the scan is named with its outcome.
+class WatchedIdentity final : public discovery::IdentityClient {
 public:
-    void OnScanResult(discovery::FoundDisplay found) override { found_.push_back(std::move(found)); }
-    void OnScanError() override { ++errors_; }
-    void OnScanFinished() override {}
+    struct Host {
+        std::vector<protocol::Frame> sent;
+        protocol::Bytes reply;
+    };
 
-    std::vector<discovery::FoundDisplay> found_;
-    int errors_ = 0;
+    explicit WatchedIdentity(std::shared_ptr<discovery::IdentityClient> inner) : inner_(std::move(inner)) {}
+
+    std::unique_ptr<discovery::IdentitySession> Connect(const std::string& address, std::uint16_t port,
+                                                        std::chrono::milliseconds timeout,
+                                                        const discovery::StopSignal& stop) override {
+        auto session = inner_->Connect(address, port, timeout, stop);
+        if (!session) return nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            hosts_[address];
+        }
+        // The probe thread holds the backends, and so this client, for as long as the session.
+        return std::make_unique<Session>(*this, address, std::move(session));
+    }
+
+    std::map<std::string, Host> hosts() const {
+        std::lock_guard lock(mutex_);
+        return hosts_;
+    }
+
+private:
+    class Session final : public discovery::IdentitySession {
+    public:
+        Session(WatchedIdentity& owner, std::string address, std::unique_ptr<discovery::IdentitySession> inner)
+            : owner_(owner), address_(std::move(address)), inner_(std::move(inner)) {}
+        protocol::Bytes Exchange(const protocol::Frame& query, std::chrono::milliseconds timeout,
+                                 const discovery::StopSignal& stop) override {
+            owner_.sent(address_, query);
+            protocol::Bytes reply = inner_->Exchange(query, timeout, stop);
+            if (!reply.empty()) owner_.replied(address_, reply);
+            return reply;
+        }
+
+    private:
+        WatchedIdentity& owner_;
+        std::string address_;
+        std::unique_ptr<discovery::IdentitySession> inner_;
+    };
+
+    void sent(const std::string& address, const protocol::Frame& frame) {
+        std::lock_guard lock(mutex_);
+        hosts_[address].sent.push_back(frame);
+    }
+    void replied(const std::string& address, const protocol::Bytes& reply) {
+        std::lock_guard lock(mutex_);
+        hosts_[address].reply = reply;
+    }
+
+    std::shared_ptr<discovery::IdentityClient> inner_;
+    mutable std::mutex mutex_;
+    std::map<std::string, Host> hosts_;
 };
+
+Row LanRow(const std::string& address, const WatchedIdentity::Host& host) {
+    Row row;
+    row.result.target.interface = targets::Interface::Lan;
+    row.result.target.address = address;
+    row.result.framesSent = host.sent;
+    row.result.reply = host.reply;
+    return row;
+}
+
+// Prints each display as the scan finds it, in the streaming formats.
+class ScanPrinter final : public discovery::ScanSink {
+public:
+    ScanPrinter(const Args& a, const WatchedIdentity& watch, std::ostream& out) : a_(a), watch_(watch), out_(out) {}
+
+    void OnScanResult(discovery::FoundDisplay f) override {
+        Row row = LanRow(f.address, watch_.hosts()[f.address]);
+        row.result.target.model = f.model;
+        row.result.target.id = std::to_string(f.monitorId);
+        row.result.outcome = Outcome::Replied;
+        row.result.value.model = f.model;
+        PrintRow(row, a_, out_);
+        found.push_back(std::move(row));
+    }
+    void OnScanError() override { ++errors; }
+    void OnScanFinished() override { rangeDone = true; }
+    // Every host of the range dealt with: nothing more can be found.
+    void OnScanProgress(int probed, int total) override { rangeDone = rangeDone || probed >= total; }
+
+    std::vector<Row> found;
+    int errors = 0;
+    bool rangeDone = false;
+
+private:
+    const Args& a_;
+    const WatchedIdentity& watch_;
+    std::ostream& out_;
+};
+
+std::uint32_t AddressKey(const std::string& address) {
+    const auto ip = ParseIPv4(address);
+    return ip ? static_cast<std::uint32_t>((*ip)[0]) << 24 | static_cast<std::uint32_t>((*ip)[1]) << 16 |
+                    static_cast<std::uint32_t>((*ip)[2]) << 8 | static_cast<std::uint32_t>((*ip)[3])
+              : 0;
+}
 
 int RunScan(const Args& a, const DiscoveryEnvironment& env, std::ostream& out, std::ostream& err) {
     std::vector<ScanRange> ranges = a.ranges;
@@ -477,55 +444,66 @@ int RunScan(const Args& a, const DiscoveryEnvironment& env, std::ostream& out, s
         }
         ranges.push_back(*range);
     }
-    const discovery::ScanBackends backends = env.scanBackends ? env.scanBackends() : discovery::SystemScanBackends();
-    ScanCollector sink;
+    discovery::ScanBackends backends = env.scanBackends ? env.scanBackends() : discovery::SystemScanBackends();
+    const auto watch = std::make_shared<WatchedIdentity>(backends.identity);
+    backends.identity = watch;
+    ScanPrinter sink(a, *watch, out);
+    PrintHead(a, out);
     int hosts = 0;
     for (const ScanRange& range : ranges) {
         discovery::ScanOptions options = env.scanOptions;
         options.firstHost = range.first;
         options.lastHost = range.last;
-        // The scan is over when its threads are: no one waits for a "finished" here.
-        options.finishDelay = std::chrono::milliseconds{0};
         hosts += discovery::HostCount(options);
+        sink.rangeDone = false;
         discovery::LanScanner scanner(sink, backends, options);
+        // The window's scan says "Scan Finished" one spacing per host plus the finish delay
+        // after the press; a host that is still being asked for its identity then (one that
+        // takes the connection and never answers) keeps nothing running past it.
+        const auto deadline = std::chrono::steady_clock::now() + discovery::HostCount(options) * options.probeSpacing +
+                              options.finishDelay;
         if (!scanner.Start(range.prefix + std::to_string(range.first))) {
             err << "dravikctl: the scan of " << range.prefix << range.first << "-" << range.last << " could not start\n";
             return kExitNothingReached;
         }
         // The probes hand their reports to this thread through its event queue.
-        while (scanner.Busy()) {
+        while (scanner.Busy() && !sink.rangeDone && std::chrono::steady_clock::now() < deadline) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             std::this_thread::sleep_for(std::chrono::milliseconds{2});
         }
         QCoreApplication::processEvents();
+        scanner.Cancel();  // the destructor joins the probes, each within its stop check
     }
-    // In address order, whatever order the probes ended in.
-    auto key = [](const discovery::FoundDisplay& f) {
-        const auto ip = ParseIPv4(f.address);
-        return ip ? (*ip)[0] << 24 | (*ip)[1] << 16 | (*ip)[2] << 8 | (*ip)[3] : 0;
+    const auto byAddress = [](const Row& x, const Row& y) {
+        return AddressKey(x.result.target.address) < AddressKey(y.result.target.address);
     };
-    std::sort(sink.found_.begin(), sink.found_.end(), [&](const auto& x, const auto& y) { return key(x) < key(y); });
-
-    std::vector<Row> rows;
-    std::vector<targets::Target> found;
-    for (const discovery::FoundDisplay& f : sink.found_) {
-        Row row;
-        row.result.target.interface = targets::Interface::Lan;
-        row.result.target.address = f.address;
-        row.result.target.model = f.model;
-        row.result.target.id = std::to_string(f.monitorId);
-        row.result.target.pos = "0";
-        row.result.outcome = Outcome::Replied;
-        row.result.value.model = f.model;
-        found.push_back(row.result.target);
-        rows.push_back(std::move(row));
+    // Hosts that took the connection but told no model: not a display as far as the scan
+    // knows (a web server on port 5000, or a display still silent when the time was up).
+    std::vector<Row> unnamed;
+    for (const auto& [address, host] : watch->hosts()) {
+        if (std::any_of(sink.found.begin(), sink.found.end(),
+                        [&](const Row& r) { return r.result.target.address == address; }))
+            continue;
+        Row row = LanRow(address, host);
+        // What its last reply was (none, not a reply frame, ...); a well-formed frame that
+        // carried no model counts as "not available".
+        const Outcome outcome = flows::rules::ClassifyReply(host.reply);
+        row.result.outcome = flows::Succeeded(outcome) ? Outcome::Nav : outcome;
+        unnamed.push_back(std::move(row));
     }
-    const bool ok = !rows.empty() && sink.errors_ == 0;
-    Print(rows, a, ok, out);
-    if (sink.errors_ > 0) err << "dravikctl: " << sink.errors_ << " of " << hosts << " hosts could not be tested (SCAN ERROR)\n";
+    std::sort(unnamed.begin(), unnamed.end(), byAddress);
+    for (const Row& r : unnamed) PrintRow(r, a, out);
+
+    std::vector<Row> rows = sink.found;
+    std::sort(rows.begin(), rows.end(), byAddress);
+    std::vector<targets::Target> found;
+    for (const Row& r : rows) found.push_back(r.result.target);
+    rows.insert(rows.end(), unnamed.begin(), unnamed.end());
+    PrintTail(rows, a, !found.empty() && sink.errors == 0, out);
+    if (sink.errors > 0) err << "dravikctl: " << sink.errors << " of " << hosts << " hosts could not be tested (SCAN ERROR)\n";
     if (a.writeList && !WriteList(*a.writeList, found, false, err)) return kExitFailed;
-    if (rows.empty()) return kExitNothingReached;
-    return sink.errors_ > 0 ? kExitFailed : kExitOk;
+    if (found.empty()) return kExitNothingReached;
+    return sink.errors > 0 ? kExitFailed : kExitOk;
 }
 
 // --- search and check ----------------------------------------------------------------------

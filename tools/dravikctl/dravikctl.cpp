@@ -1,6 +1,8 @@
 #include "dravikctl/dravikctl.h"
 
 #include "dravikctl/cli_options.h"
+#include "dravikctl/cli_text.h"
+#include "dravikctl/option_table.h"
 #include "dravikctl/command_table.h"
 #include "dravikctl/target_result.h"
 #include "dravikctl/discovery_commands.h"
@@ -35,23 +37,8 @@ struct Prepared {
     RunRequest run;
 };
 
-// Texts from arguments and list rows are shown back with what cannot be printed (control
-// bytes, and binary garbage in a list row) as '?', cut at 80 characters.
-std::string Quote(const std::string& text) {
-    std::string s = "'";
-    for (char c : text.substr(0, 80)) {
-        const auto u = static_cast<unsigned char>(c);
-        s += (u < 0x20 || u >= 0x7F) ? '?' : c;
-    }
-    return s + (text.size() > 80 ? "...'" : "'");
-}
-
 // A file name is shown whole, so that the message names the file.
-std::string QuotePath(const std::string& path) {
-    std::string s = "'";
-    for (char c : path) s += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
-    return s + "'";
-}
+std::string QuotePath(const std::string& path) { return Quote(path, std::string::npos); }
 
 QString FromArg(const std::string& text) { return QString::fromStdString(ArgText(text)); }
 
@@ -82,9 +69,8 @@ bool ReadFile(const std::string& path, protocol::Bytes& out) {
 
 // A list row's monitor ID: empty (the tool's default) or a decimal number 0..255.
 bool IdText(const std::string& text) {
-    if (text.empty()) return true;
-    if (text.size() > 3 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
-    return std::stoi(text) <= 255;
+    int id = 0;
+    return text.empty() || (text.size() <= 3 && AllDigits(text) && ParseInt(text, 0, 255, id));
 }
 
 class Preparer {
@@ -429,8 +415,8 @@ int RunDry(const Prepared& p, std::ostream& out) {
 
 namespace {
 
-// "--trace FILE" (or "--trace=FILE") anywhere on the line, taken out before the subcommand's
-// own options are read, so that every subcommand traces the same way.
+// "--trace FILE" (or "--trace=FILE") anywhere on the line before a "--", taken out before
+// the subcommand's own options are read, so that every subcommand traces the same way.
 struct TraceArgument {
     std::vector<std::string> rest;
     std::optional<std::string> file;
@@ -438,19 +424,25 @@ struct TraceArgument {
 };
 
 TraceArgument TakeTraceArgument(std::span<const std::string> args) {
+    const std::string option = "--" + std::string(FindLongOption("trace", kBitMain)->name);
     TraceArgument t;
+    bool operands = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--trace") {
+        if (operands || a == "--") {
+            // What follows "--" is the subcommand's, whatever it looks like.
+            operands = true;
+            t.rest.push_back(a);
+        } else if (a == option) {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
-                t.error = "--trace needs a file";
+                t.error = option + " needs a file";
                 return t;
             }
             t.file = args[++i];
-        } else if (a.rfind("--trace=", 0) == 0) {
-            t.file = a.substr(8);
+        } else if (a.rfind(option + "=", 0) == 0) {
+            t.file = a.substr(option.size() + 1);
             if (t.file->empty()) {
-                t.error = "--trace needs a file";
+                t.error = option + " needs a file";
                 return t;
             }
         } else {

@@ -1,5 +1,6 @@
 #include "dravikctl/report.h"
 
+#include "flows/metric_names.h"
 #include "flows/row_result.h"
 #include "protocol/catalogue.h"
 #include "protocol/frame.h"
@@ -7,8 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <array>
-#include <functional>
 
 namespace dravik::ctl {
 
@@ -18,9 +19,27 @@ constexpr protocol::Byte kGainReply = 0x37;
 
 QString Hex(const protocol::Bytes& bytes) { return TrimEnd(QString::fromStdString(protocol::HexSpaced(bytes))); }
 
+// The exchange as the link saw it. A flow that sends a frame without echoing it (the wall
+// page's LAN location test shows no TX) still lists it in its RowResult: those frames come
+// first, before any reply, so every frame sent is reported.
+// A discovery row has no link record at all: its frames and last reply are the RowResult's.
+std::vector<ExchangeEvent> Exchange(const TargetResult& r) {
+    const bool echoed = std::any_of(r.exchange.begin(), r.exchange.end(),
+                                    [](const ExchangeEvent& e) { return e.kind == ExchangeEvent::Kind::Tx; });
+    if (echoed || r.row.framesSent.empty()) return r.exchange;
+    std::vector<ExchangeEvent> events;
+    for (const protocol::Frame& f : r.row.framesSent) events.push_back({ExchangeEvent::Kind::Tx, f.bytes()});
+    events.insert(events.end(), r.exchange.begin(), r.exchange.end());
+    if (r.exchange.empty() && !r.row.reply.empty()) events.push_back({ExchangeEvent::Kind::Rx, r.row.reply});
+    return events;
+}
+
+// The display did what was asked: for a check, named its model.
+bool RowOk(const TargetResult& r) { return r.named ? *r.named : flows::Succeeded(r.row.outcome); }
+
 QStringList Frames(const TargetResult& r, ExchangeEvent::Kind kind) {
     QStringList out;
-    for (const ExchangeEvent& e : r.exchange)
+    for (const ExchangeEvent& e : Exchange(r))
         if (e.kind == kind) out << Hex(e.bytes);
     return out;
 }
@@ -31,6 +50,8 @@ QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<q
 
 // The monitor ID as it goes out in byte 1.
 int IdNumber(const TargetResult& r) { return protocol::IdByteFromText(r.target.id); }
+// The same, or nothing for a host that named no ID.
+std::string IdField(const TargetResult& r) { return r.target.id.empty() ? std::string() : std::to_string(IdNumber(r)); }
 
 QJsonObject SkippedJson(const SkippedRow& s) {
     QJsonObject o;
@@ -96,14 +117,18 @@ QJsonObject ResultJson(const TargetResult& r, const ReportStyle& style) {
     } else {
         o[QStringLiteral("address")] = Q(r.target.address);
     }
-    o[QStringLiteral("id")] = IdNumber(r);
+    if (!r.target.id.empty()) o[QStringLiteral("id")] = IdNumber(r);
     o[QStringLiteral("model")] = Q(r.target.model);
     if (!r.target.pos.empty()) o[QStringLiteral("pos")] = Q(r.target.pos).toInt();
     o[QStringLiteral("command")] = Q(style.command);
     o[QStringLiteral("outcome")] = Q(flows::OutcomeName(outcome));
-    o[QStringLiteral("ok")] = flows::Succeeded(outcome);
+    o[QStringLiteral("ok")] = RowOk(r);
     o[QStringLiteral("reachable")] = !flows::Unreachable(outcome);
     if (!r.row.systemText.empty()) o[QStringLiteral("system_text")] = Q(r.row.systemText);
+    if (r.named) {
+        o[QStringLiteral("named")] = *r.named;
+        if (r.row.value.model) o[QStringLiteral("reported")] = Q(*r.row.value.model);
+    }
     o[QStringLiteral("frames")] = QJsonArray::fromStringList(Frames(r, ExchangeEvent::Kind::Tx));
     o[QStringLiteral("replies")] = QJsonArray::fromStringList(Frames(r, ExchangeEvent::Kind::Rx));
     if (!r.refusal.isEmpty()) o[QStringLiteral("refusal")] = r.refusal;
@@ -140,31 +165,70 @@ std::string PromLabel(std::string_view text) {
 
 namespace {
 
-constexpr const char* kCsvHeader = "target,interface,address,device,id,model,command,outcome,ok,system_text,frames,replies,values\n";
+// The first ten columns are every kind's; a command adds what it sent and read, a discovery
+// what the display reported and its LINK mark.
+constexpr const char* kCsvHeader = "target,interface,address,device,id,model,command,outcome,ok,system_text,";
+constexpr const char* kCsvCommand = "frames,replies,values\n";
+constexpr const char* kCsvDiscovery = "reported,link\n";
 
 std::string CsvLine(const TargetResult& r, const ReportStyle& style) {
     const flows::Outcome outcome = r.row.outcome;
-    const std::array<std::string, 13> fields{
+    std::vector<std::string> fields{
         r.target.label(),
         r.target.serial() ? "serial" : "lan",
         r.target.serial() ? std::string() : r.target.address,
         r.target.serial() ? r.target.device : std::string(),
-        std::to_string(IdNumber(r)),
+        IdField(r),
         r.target.model,
         style.command,
         std::string(flows::OutcomeName(outcome)),
-        flows::Succeeded(outcome) ? "true" : "false",
+        RowOk(r) ? "true" : "false",
         r.row.systemText,
-        Frames(r, ExchangeEvent::Kind::Tx).join(QStringLiteral(" + ")).toStdString(),
-        Frames(r, ExchangeEvent::Kind::Rx).join(QStringLiteral(" + ")).toStdString(),
-        ValuesText(r).toStdString(),
     };
+    if (style.kind == RowKind::Command) {
+        fields.push_back(Frames(r, ExchangeEvent::Kind::Tx).join(QStringLiteral(" + ")).toStdString());
+        fields.push_back(Frames(r, ExchangeEvent::Kind::Rx).join(QStringLiteral(" + ")).toStdString());
+        fields.push_back(ValuesText(r).toStdString());
+    } else {
+        fields.push_back(r.named && r.row.value.model ? *r.row.value.model : std::string());
+        fields.push_back(r.named ? (*r.named ? "Y" : "N") : "");
+    }
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + CsvField(fields[i]);
     return line + "\n";
 }
 
+QString ExchangeLines(const TargetResult& r) {
+    QString lines;
+    for (const ExchangeEvent& e : Exchange(r)) {
+        lines += (e.kind == ExchangeEvent::Kind::Tx ? QStringLiteral("  TX ") : QStringLiteral("  RX ")) + Hex(e.bytes) +
+                 QLatin1Char('\n');
+    }
+    return lines;
+}
+
+// A display found ("127.0.0.5       KA-55      id 1") or checked ("ID 2  LM-55  LINK Y  replied").
+std::string DiscoveryTextLine(const TargetResult& r, const ReportStyle& style) {
+    const flows::RowResult& row = r.row;
+    QString line = Padded(Q(r.target.label()), 15) + QStringLiteral("  ") + Padded(Q(r.target.model), 9);
+    if (r.named) {
+        line += QStringLiteral("  LINK ") + (*r.named ? QStringLiteral("Y") : QStringLiteral("N")) + QStringLiteral("  ") +
+                Q(flows::OutcomeName(row.outcome));
+        if (row.value.model && !*r.named) line += QStringLiteral(" (answered '") + Q(*row.value.model) + QStringLiteral("')");
+    } else {
+        // A scanned host that told no model shows why; a search's silent IDs (-v) show bare.
+        if (!r.target.serial() && !r.target.id.empty()) line += QStringLiteral("  id ") + Q(r.target.id);
+        if (!r.target.serial() && !flows::Succeeded(row.outcome))
+            line += QStringLiteral("  ") + Q(flows::OutcomeName(row.outcome));
+    }
+    if (!row.systemText.empty() && !flows::Succeeded(row.outcome)) line += QStringLiteral(" (") + Q(row.systemText) + QLatin1Char(')');
+    line += QLatin1Char('\n');
+    if (style.verbose) line += ExchangeLines(r);
+    return line.toStdString();
+}
+
 std::string TextLine(const TargetResult& r, const ReportStyle& style) {
+    if (style.kind != RowKind::Command) return DiscoveryTextLine(r, style);
     const flows::Outcome outcome = r.row.outcome;
     const QStringList tx = Frames(r, ExchangeEvent::Kind::Tx);
     QString body;
@@ -183,12 +247,7 @@ std::string TextLine(const TargetResult& r, const ReportStyle& style) {
     QString line = Padded(Q(r.target.label()), 15) + QStringLiteral("  ") + Padded(Q(r.target.model), 9) +
                    QStringLiteral("  ") + body + QStringLiteral("  LINK ") + r.link + QStringLiteral("  ") + verdict +
                    QLatin1Char('\n');
-    if (style.verbose) {
-        for (const ExchangeEvent& e : r.exchange) {
-            line += (e.kind == ExchangeEvent::Kind::Tx ? QStringLiteral("  TX ") : QStringLiteral("  RX ")) +
-                    Hex(e.bytes) + QLatin1Char('\n');
-        }
-    }
+    if (style.verbose) line += ExchangeLines(r);
     return line.toStdString();
 }
 
@@ -204,7 +263,8 @@ std::string FormatResult(const TargetResult& r, const ReportStyle& style) {
         case Format::Csv: return CsvLine(r, style);
         case Format::Text: return TextLine(r, style);
         case Format::Json:
-        case Format::Prometheus: break;
+        case Format::Prometheus:
+        case Format::PrometheusSd: break;
     }
     return std::string();
 }
@@ -212,7 +272,7 @@ std::string FormatResult(const TargetResult& r, const ReportStyle& style) {
 std::string FormatHead(const ReportStyle& style, const std::vector<SkippedRow>& skipped) {
     std::string head;
     switch (style.format) {
-        case Format::Csv: head = kCsvHeader; break;
+        case Format::Csv: head = std::string(kCsvHeader) + (style.kind == RowKind::Command ? kCsvCommand : kCsvDiscovery); break;
         case Format::Text:
             for (const SkippedRow& s : skipped) head += SkippedText(s);
             break;
@@ -225,25 +285,29 @@ std::string FormatHead(const ReportStyle& style, const std::vector<SkippedRow>& 
             }
             break;
         case Format::Json:
-        case Format::Prometheus: break;
+        case Format::Prometheus:
+        case Format::PrometheusSd: break;
     }
     return head;
 }
 
 std::string FormatTail(const ReportStyle& style, const std::vector<TargetResult>& results,
                        const std::vector<SkippedRow>& skipped) {
+    const bool all = std::all_of(results.begin(), results.end(), [](const TargetResult& r) { return RowOk(r); });
+    return FormatTail(style, results, skipped, all);
+}
+
+std::string FormatTail(const ReportStyle& style, const std::vector<TargetResult>& results,
+                       const std::vector<SkippedRow>& skipped, bool ok) {
     if (style.format == Format::Prometheus) return PrometheusText(style, results);
+    if (style.format == Format::PrometheusSd) return ServiceDiscoveryJson(results);
     if (style.format != Format::Json) return std::string();
     QJsonObject doc;
     doc[QStringLiteral("version")] = kJsonVersion;
     doc[QStringLiteral("command")] = Q(style.command);
     QJsonArray rows;
-    bool all = true;
-    for (const TargetResult& r : results) {
-        rows.append(ResultJson(r, style));
-        all = all && flows::Succeeded(r.row.outcome);
-    }
-    doc[QStringLiteral("ok")] = all;
+    for (const TargetResult& r : results) rows.append(ResultJson(r, style));
+    doc[QStringLiteral("ok")] = ok;
     doc[QStringLiteral("results")] = rows;
     QJsonArray skips;
     for (const SkippedRow& s : skipped) skips.append(SkippedJson(s));
@@ -251,51 +315,82 @@ std::string FormatTail(const ReportStyle& style, const std::vector<TargetResult>
     return QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
 }
 
+std::string ServiceDiscoveryJson(const std::vector<TargetResult>& results) {
+    std::vector<std::pair<std::string, QJsonArray>> groups;
+    for (const TargetResult& r : results) {
+        if (!flows::Succeeded(r.row.outcome) || r.target.serial()) continue;
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == r.target.model; });
+        if (group == groups.end()) group = groups.insert(groups.end(), {r.target.model, QJsonArray()});
+        group->second.append(Q(r.target.address));
+    }
+    QJsonArray doc;
+    for (const auto& [model, targets] : groups) {
+        QJsonObject labels;
+        labels[QStringLiteral("model")] = Q(model);
+        QJsonObject group;
+        group[QStringLiteral("targets")] = targets;
+        group[QStringLiteral("labels")] = labels;
+        doc.append(group);
+    }
+    return QJsonDocument(doc).toJson(QJsonDocument::Indented).toStdString();
+}
+
 std::string PrometheusText(const ReportStyle& style, const std::vector<TargetResult>& results) {
-    struct Metric {
+    namespace m = flows::metrics;
+    // The display's own labels: address (LAN) or device and id (RS-232), and model. Every
+    // series of one display carries them, so displays never share a series.
+    const auto place = [](const TargetResult& r) {
+        return r.target.serial() ? "device=\"" + PromLabel(r.target.device) + "\",id=\"" +
+                                       std::to_string(IdNumber(r)) + "\""
+                                 : "address=\"" + PromLabel(r.target.address) + "\"";
+    };
+    // The read's name in `read` keeps the success and outcome series of two textfiles (one per
+    // read, in one collector directory) apart.
+    const std::string read = "read=\"" + PromLabel(style.command) + "\"";
+    struct Family {
         const char* name;
         const char* help;
-        std::function<std::optional<double>(const TargetResult&)> value;
-    };
-    const auto labels = [](const TargetResult& r) {
-        std::string l = r.target.serial() ? "device=\"" + PromLabel(r.target.device) + "\",id=\"" +
-                                                std::to_string(IdNumber(r)) + "\""
-                                          : "address=\"" + PromLabel(r.target.address) + "\"";
-        return "{" + l + ",model=\"" + PromLabel(r.target.model) + "\"}";
-    };
-    const std::vector<Metric> metrics{
-        {"dravik_display_up", "Whether the display answered the query (1) or not (0).",
-         [](const TargetResult& r) { return std::optional<double>(flows::Succeeded(r.row.outcome) ? 1 : 0); }},
-        {"dravik_display_temperature_celsius", "Temperature the display reports, in degrees Celsius.",
-         [](const TargetResult& r) -> std::optional<double> {
-             if (!r.row.value.temperature) return std::nullopt;
-             return *r.row.value.temperature;
-         }},
-        {"dravik_display_operating_hours", "Operating hours the display reports.",
-         [](const TargetResult& r) -> std::optional<double> {
-             if (!r.row.value.hours) return std::nullopt;
-             return *r.row.value.hours;
-         }},
-        {"dravik_display_backlight_level", "Backlight level the display reports.",
-         [](const TargetResult& r) -> std::optional<double> {
-             if (!r.row.value.backlight) return std::nullopt;
-             return *r.row.value.backlight;
-         }},
-    };
-    std::string text;
-    for (const Metric& m : metrics) {
         std::string samples;
-        for (const TargetResult& r : results) {
-            if (const auto v = m.value(r)) {
-                char number[32];
-                std::snprintf(number, sizeof number, "%g", *v);
-                samples += std::string(m.name) + labels(r) + " " + number + "\n";
-            }
+    };
+    // In the order the families are printed.
+    enum : std::size_t { kProbe, kRead, kOutcome, kTemperature, kTime, kBacklight, kVideo, kInfo };
+    std::vector<Family> families{
+        {m::kProbeSuccess, "Whether the read succeeded (1) or not (0).", {}},
+        {m::kReadSuccess, "Whether the read succeeded (1) or not (0), as the exporter gives it per read.", {}},
+        {m::kReadOutcome, "Why a read failed: its outcome, always 1.", {}},
+        {m::kTemperature, "Temperature the display reports, in degrees Celsius.", {}},
+        {m::kOperatingTime, "Operating time the display reports, in seconds (counted in whole hours).", {}},
+        {m::kBacklight, "Backlight level the display reports.", {}},
+        {m::kVideoParameter, "Video parameter the display reports, by parameter number.", {}},
+        {m::kDisplayInfo, "The model the display reports, always 1.", {}},
+    };
+    const auto add = [&](std::size_t family, const std::string& labels, long long value) {
+        families[family].samples += std::string(families[family].name) + "{" + labels + "} " + std::to_string(value) + "\n";
+    };
+    for (const TargetResult& r : results) {
+        const std::string labels = place(r) + ",model=\"" + PromLabel(r.target.model) + "\"";
+        const bool ok = flows::Succeeded(r.row.outcome);
+        // A query is one read: its success is the probe's and the read's.
+        add(kProbe, read + "," + labels, ok ? 1 : 0);
+        add(kRead, read + "," + labels, ok ? 1 : 0);
+        if (!ok)
+            add(kOutcome, read + ",outcome=\"" + PromLabel(flows::OutcomeName(r.row.outcome)) + "\"," + labels, 1);
+        const flows::Decoded& v = r.row.value;
+        if (v.temperature) add(kTemperature, labels, *v.temperature);
+        if (v.hours) add(kTime, labels, static_cast<long long>(*v.hours) * 3600);
+        if (v.backlight) add(kBacklight, labels, *v.backlight);
+        if (v.video) {
+            for (std::size_t i = 0; i < v.video->size(); ++i)
+                add(kVideo, "parameter=\"" + std::to_string(i + 2) + "\"," + labels, (*v.video)[i]);
         }
-        if (samples.empty()) continue;
-        text += std::string("# HELP ") + m.name + " " + m.help + "\n# TYPE " + m.name + " gauge\n" + samples;
+        // The model as reported, in place of the one the command was given.
+        if (v.model) add(kInfo, place(r) + ",model=\"" + PromLabel(*v.model) + "\"", 1);
     }
-    (void)style;
+    std::string text;
+    for (const Family& f : families) {
+        if (f.samples.empty()) continue;
+        text += std::string("# HELP ") + f.name + " " + f.help + "\n# TYPE " + f.name + " gauge\n" + f.samples;
+    }
     return text;
 }
 

@@ -17,7 +17,8 @@ namespace dravik::ctl {
 
 inline constexpr int kJsonVersion = 1;
 
-enum class Format { Text, Json, Jsonl, Csv, Prometheus };
+// PrometheusSd: the file-based service discovery JSON of what a scan found (scan only).
+enum class Format { Text, Json, Jsonl, Csv, Prometheus, PrometheusSd };
 
 std::optional<Format> FormatFromName(std::string_view name);
 // Formats printed display by display as results come; the others print at the end.
@@ -31,7 +32,13 @@ struct SkippedRow {
     std::string reason;
 };
 
+// What the rows are: a command's results (the frames sent, values read), the displays a
+// scan or search found (address or ID, model), or the displays a check asked for their model
+// (LINK Y or N). Text and CSV lay each out in their own columns; JSON has the same keys.
+enum class RowKind { Command, Found, Checked };
+
 struct ReportStyle {
+    RowKind kind = RowKind::Command;
     Format format = Format::Text;
     bool verbose = false;
     bool query = false;   // show decoded values instead of the frame
@@ -51,6 +58,14 @@ std::string FormatResult(const TargetResult& result, const ReportStyle& style);
 std::string FormatHead(const ReportStyle& style, const std::vector<SkippedRow>& skipped);
 std::string FormatTail(const ReportStyle& style, const std::vector<TargetResult>& results,
                        const std::vector<SkippedRow>& skipped);
+// The same with the run's own verdict for the document's "ok" (a scan is ok when it found a
+// display, whatever the hosts that were no display).
+std::string FormatTail(const ReportStyle& style, const std::vector<TargetResult>& results,
+                       const std::vector<SkippedRow>& skipped, bool ok);
+
+// Prometheus's file-based service discovery: one group per model of the LAN displays that
+// answered, their addresses as targets (port 5000 implied), in the order given.
+std::string ServiceDiscoveryJson(const std::vector<TargetResult>& results);
 
 // The Prometheus exposition of query results (the metrics the query reads, and up).
 std::string PrometheusText(const ReportStyle& style, const std::vector<TargetResult>& results);

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ struct TargetResult {
     QString link = QStringLiteral("0");   // the LINK cell as the exchanges left it
     // What became of the display.
     flows::RowResult row;
+    // "check": whether the display answered with exactly its model (LINK Y or N).
+    std::optional<bool> named;
 };
 
 // Trailing blanks and line ends off a hex echo ("%02X " per byte ends in a blank).
