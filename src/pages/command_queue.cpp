@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QTimer>
+#include <QToolTip>
 
 namespace dravik::pages {
 
@@ -89,6 +90,8 @@ void RunLock::lock() {
 void RunLock::unlock() {
     if (!locked_) return;
     locked_ = false;
+    // A tooltip still up from the run would say the control waits when it no longer does.
+    if (QToolTip::isVisible() && QToolTip::text() == WaitsForRunTip()) QToolTip::hideText();
     for (std::size_t i = 0; i < widgets_.size(); ++i) {
         widgets_[i]->setToolTip(tips_[i]);
         widgets_[i]->setEnabled(true);
