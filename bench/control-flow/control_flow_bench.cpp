@@ -9,7 +9,7 @@
 // Usage: bench_control_flow [--screenshot FILE.png] [--flow-screenshot FILE.png]
 #include "pages/control/control_page.h"
 #include "targets/local_address.h"
-#include "transport/feedback.h"
+#include "ui/feedback.h"
 
 #include "display-sim/lan_display.h"
 #include "display-sim/serial_line.h"
@@ -36,7 +36,7 @@ using namespace dravik;
 
 namespace {
 
-class QuietFeedback final : public transport::Feedback {
+class QuietFeedback final : public ui::Feedback {
 public:
     void message(const QString& text) override { messages << text; }
     bool ask(const QString&) override { return true; }

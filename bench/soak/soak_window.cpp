@@ -14,7 +14,7 @@
 #include "discovery/backends.h"
 #include "pages/control/control_page.h"
 #include "targets/local_address.h"
-#include "transport/feedback.h"
+#include "ui/feedback.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -63,7 +63,7 @@ Figures Measure() {
     return f;
 }
 
-class QuietFeedback final : public transport::Feedback {
+class QuietFeedback final : public ui::Feedback {
 public:
     void message(const QString&) override { ++messages; }
     bool ask(const QString&) override { return true; }

@@ -1,13 +1,13 @@
 // Feedback on real message boxes and the system beep.
 #pragma once
 
-#include "transport/feedback.h"
+#include "ui/feedback.h"
 
 class QWidget;
 
 namespace dravik::app {
 
-class MessageFeedback : public transport::Feedback {
+class MessageFeedback : public ui::Feedback {
 public:
     void setParentWidget(QWidget* parent) { parent_ = parent; }
     void message(const QString& text) override;

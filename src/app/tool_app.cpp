@@ -1,5 +1,5 @@
 #include "app/tool_app.h"
-#include "transport/com_port.h"
+#include "ui/com_port.h"
 
 #include "app/command_line.h"
 #include "app/limited_scan.h"
@@ -145,9 +145,9 @@ int ToolApp::Run(int argc, char** argv) {
     // One search of the serial ports for both pages, right after the window's first paint:
     // enumerating and trying the serial devices takes longer than building the window.
     env.portsLater = true;
-    const transport::ComPortController::PortLister lister =
-        env.portLister ? transport::ComPortController::PortLister(env.portLister)
-                       : transport::ComPortController::PortLister(&transport::SerialPort::SystemPortNames);
+    const ui::ComPortController::PortLister lister =
+        env.portLister ? ui::ComPortController::PortLister(env.portLister)
+                       : ui::ComPortController::PortLister(&transport::SerialPort::SystemPortNames);
 
     MainDialog dialog(env);
     feedback.setParentWidget(&dialog);
@@ -166,7 +166,7 @@ int ToolApp::Run(int argc, char** argv) {
         if (portsShown) selectStartPort(&wall);
     });
     dialog.whenFirstPainted([&] {
-        dialog.showStartupPorts(transport::ComPortController::FindPorts(lister));
+        dialog.showStartupPorts(ui::ComPortController::FindPorts(lister));
         portsShown = true;
         selectStartPort(dialog.controlPage());
         if (dialog.videoWallPageBuilt()) selectStartPort(dialog.videoWallPage());

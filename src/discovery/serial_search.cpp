@@ -1,6 +1,6 @@
 #include "discovery/serial_search.h"
 
-#include "transport/texts.h"
+#include "ui/texts.h"
 
 #include <algorithm>
 
@@ -91,7 +91,7 @@ SearchRun RunIdSearch(const SearchRequest& request, transport::Link& serial, Ser
     const SerialDiscoveryOptions& options = request.options;
     if (!serial.open(std::string()).ok()) {
         run.refusal = Outcome::PortClosed;
-        observer.message(transport::texts::kPortClosed);
+        observer.message(ui::texts::kPortClosed);
         observer.focusList();
         return run;
     }
@@ -170,7 +170,7 @@ CheckedRow CheckRow(const CheckRequest& request, int index, transport::Link& ser
         row.systemText = open.systemText;
         return out;
     }
-    observer.status(transport::texts::kSend);
+    observer.status(ui::texts::kSend);
     const transport::ExchangeResult r = serial.exchange(query.bytes(), CheckRule(options));
     if (r.written) row.framesSent.push_back(query);
     row.reply = r.reply;

@@ -1,6 +1,6 @@
 #include "pages/command_queue.h"
 
-#include "transport/feedback.h"
+#include "ui/feedback.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -11,7 +11,7 @@
 namespace dravik::pages {
 
 CommandQueue::CommandQueue(QObject& context, std::function<bool()> busy, QLabel* line,
-                           transport::Feedback& feedback)
+                           ui::Feedback& feedback)
     : context_(context), busy_(std::move(busy)), line_(line), feedback_(feedback) {
     show();
 }

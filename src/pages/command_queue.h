@@ -15,7 +15,7 @@ class QLabel;
 class QObject;
 class QWidget;
 
-namespace dravik::transport { class Feedback; }
+namespace dravik::ui { class Feedback; }
 
 namespace dravik::pages {
 
@@ -27,7 +27,7 @@ public:
     static constexpr std::size_t kLimit = 8;
 
     // `busy`: a run of the page is going on. `line`: where the waiting commands are named.
-    CommandQueue(QObject& context, std::function<bool()> busy, QLabel* line, transport::Feedback& feedback);
+    CommandQueue(QObject& context, std::function<bool()> busy, QLabel* line, ui::Feedback& feedback);
 
     // A press of the command `label`: false when nothing runs and nothing waits (the caller
     // starts it now), else true: it was queued, or refused with a beep because the queue is
@@ -54,7 +54,7 @@ private:
     QObject& context_;
     std::function<bool()> busy_;
     QLabel* line_;
-    transport::Feedback& feedback_;
+    ui::Feedback& feedback_;
     std::deque<Entry> waiting_;
     bool starting_ = false;
     bool scheduled_ = false;

@@ -9,13 +9,13 @@
 #include <functional>
 #include <optional>
 
-namespace dravik::transport { class Feedback; }
+namespace dravik::ui { class Feedback; }
 namespace dravik::targets { class LocalAddressLookup; }
 
 namespace dravik::pages {
 
 struct PageEnvironment {
-    transport::Feedback* feedback = nullptr;
+    ui::Feedback* feedback = nullptr;
     // Fills the IP address box at start-up; tests always inject a fixed one.
     targets::LocalAddressLookup* localAddress = nullptr;
     // The serial devices the COM port "Search" tries; empty: the system's serial ports.

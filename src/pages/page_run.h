@@ -2,8 +2,8 @@
 // tells a page when one of its runs starts and ends, and the refusal of a command a model lacks.
 #pragma once
 
-#include "transport/feedback.h"
-#include "transport/texts.h"
+#include "ui/feedback.h"
+#include "ui/texts.h"
 
 #include <QString>
 
@@ -63,7 +63,7 @@ private:
 // Model + " No This Function or unsupported !\r\n" into the message line and a message box.
 template <typename Page>
 void RefuseCommand(Page& page, const QString& model) {
-    const QString text = transport::texts::Refusal(model);
+    const QString text = ui::texts::Refusal(model);
     page.setMessageLine(text);
     page.feedback().message(text);
 }

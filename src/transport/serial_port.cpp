@@ -1,6 +1,5 @@
 #include "transport/serial_port.h"
 
-#include "transport/texts.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -132,18 +131,6 @@ QString OpenReasonText(OpenReason reason, const QString& path, const QString& sy
 QStringList AvailablePorts() { return NamesOf(CachedPorts(false)); }
 
 QStringList RefreshPorts() { return NamesOf(CachedPorts(true)); }
-
-QString OpenResultText(OpenResult result) {
-    switch (result) {
-        case OpenResult::Opened: return QString();
-        case OpenResult::NoSuchPort: return texts::kOpenComError;
-        case OpenResult::OpeningError: return texts::kOpeningError;
-        case OpenResult::TimeoutsError: return texts::kTimeoutsError;
-        case OpenResult::GetStateError: return texts::kGetStateError;
-        case OpenResult::SetStateError: return texts::kSetStateError;
-    }
-    return texts::kOpeningError;
-}
 
 SerialPort::SerialPort() = default;
 

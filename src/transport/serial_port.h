@@ -23,8 +23,6 @@ enum class OpenResult {
     SetStateError,  // the line settings are rejected: "COM Port setCommstate Error "
 };
 
-// The message for a failed open; empty for Opened.
-QString OpenResultText(OpenResult result);
 
 // Why an open failed, finer than the message box: the status line and the trace show it.
 enum class OpenReason {

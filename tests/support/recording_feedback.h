@@ -2,13 +2,13 @@
 // with a preset reply.
 #pragma once
 
-#include "transport/feedback.h"
+#include "ui/feedback.h"
 
 #include <QStringList>
 
 namespace dravik::testing {
 
-class RecordingFeedback : public transport::Feedback {
+class RecordingFeedback : public ui::Feedback {
 public:
     void message(const QString& text) override { messages << text; }
     bool ask(const QString& text) override {

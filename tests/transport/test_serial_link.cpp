@@ -1,6 +1,7 @@
 // SerialLink over a pseudo-terminal line of simulated displays, and the checks a typed
 // serial path goes through before it is opened.
 #include "transport/serial_link.h"
+#include "ui/texts.h"
 
 #include "sim_helpers.h"
 
@@ -182,7 +183,7 @@ TEST(SerialPortPath, PermissionDeniedNamesTheGroup) {
     EXPECT_EQ(port.lastReason(), OpenReason::PermissionDenied);
     EXPECT_TRUE(port.lastReasonText().contains("group dialout")) << port.lastReasonText().toStdString();
     EXPECT_TRUE(port.lastReasonText().startsWith(Path(*line)));
-    EXPECT_EQ(OpenResultText(OpenResult::OpeningError), QString("COM Port Opening Error "));
+    EXPECT_EQ(ui::OpenResultText(OpenResult::OpeningError), QString("COM Port Opening Error "));
 
     if (::geteuid() == 0) GTEST_SKIP() << "running as root: a chmod 000 device still opens";
     ASSERT_TRUE(QFile::setPermissions(Path(*line), QFileDevice::Permissions()));

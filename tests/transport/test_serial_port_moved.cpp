@@ -1,6 +1,6 @@
 // The COM port and its "COM Port Settings" box against pseudo-terminal lines of simulated
 // displays: which texts open a port, the search, open and close with their messages.
-#include "transport/com_port.h"
+#include "ui/com_port.h"
 
 #include "sim_helpers.h"
 
@@ -8,6 +8,10 @@
 
 namespace dravik::transport::testing {
 namespace {
+
+using ui::ComPortController;
+using ui::ComPortView;
+using ui::Feedback;
 
 const QString kMissingPty = "/dev/pts/987654";
 

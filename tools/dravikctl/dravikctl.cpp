@@ -14,7 +14,7 @@
 #include "protocol/composer.h"
 #include "protocol/wall.h"
 #include "targets/records.h"
-#include "transport/texts.h"
+#include "ui/texts.h"
 #include "transport/trace.h"
 
 #include <algorithm>
@@ -362,7 +362,7 @@ int RunFrame(const Prepared& p, std::ostream& out) {
                 text = TrimEnd(QString::fromStdString(protocol::HexSpaced(ls.selection.frame.bytes())));
                 break;
             case protocol::Outcome::Refused:
-                text = TrimLineEnd(transport::texts::Refusal(p.model));
+                text = TrimLineEnd(ui::texts::Refusal(p.model));
                 status = kExitFailed;
                 break;
             case protocol::Outcome::Silent:
@@ -399,7 +399,7 @@ int RunDry(const Prepared& p, std::ostream& out) {
                 Address(*p.entry, ls.selection.frame, QString::fromStdString(t.id));
                 text = TrimEnd(QString::fromStdString(protocol::HexSpaced(ls.selection.frame.bytes()))).toStdString();
             } else if (ls.selection.outcome == protocol::Outcome::Refused) {
-                text = TrimLineEnd(transport::texts::Refusal(model)).toStdString();
+                text = TrimLineEnd(ui::texts::Refusal(model)).toStdString();
                 status = kExitFailed;
             } else {
                 text = "none";

@@ -11,7 +11,7 @@
 #include "transport/lan_link.h"
 #include "transport/serial_link.h"
 #include "transport/serial_port.h"
-#include "transport/texts.h"
+#include "ui/texts.h"
 #include "transport/trace_link.h"
 
 #include <QThread>
@@ -108,7 +108,7 @@ public:
     void linkMarked(int, bool up) override { r_.link = up ? QStringLiteral("Y") : QStringLiteral("N"); }
     void message(const std::string& text) override { say(QString::fromStdString(text)); }
     void refused(const std::string& model) override {
-        const QString text = transport::texts::Refusal(QString::fromStdString(model));
+        const QString text = ui::texts::Refusal(QString::fromStdString(model));
         r_.refusal = TrimLineEnd(text);
         say(text);
     }
@@ -378,7 +378,7 @@ void RunSerialUnit(const RunRequest& req, const Unit& unit, Board& board, Consol
     transport::SerialPort port;
     const transport::OpenResult opened = port.open(device);
     if (opened != transport::OpenResult::Opened) {
-        const QString text = transport::OpenResultText(opened);
+        const QString text = ui::OpenResultText(opened);
         const QString reason = port.lastReasonText();
         console.error((device + QStringLiteral(": ") + text.trimmed() +
                        (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QStringLiteral(")")))

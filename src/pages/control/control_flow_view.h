@@ -7,15 +7,15 @@
 #include "pages/control/control_page.h"
 #include "pages/page_flow.h"
 #include "pages/page_run.h"
-#include "transport/texts.h"
+#include "ui/texts.h"
 
 namespace dravik::pages {
 
 inline QString StatusTextOf(flows::StatusText text) {
     switch (text) {
-        case flows::StatusText::Connecting: return transport::texts::kConnecting;
-        case flows::StatusText::Sending: return transport::texts::kSending;
-        case flows::StatusText::Send: return transport::texts::kSend;
+        case flows::StatusText::Connecting: return ui::texts::kConnecting;
+        case flows::StatusText::Sending: return ui::texts::kSending;
+        case flows::StatusText::Send: return ui::texts::kSend;
         case flows::StatusText::None: break;
     }
     return QString();

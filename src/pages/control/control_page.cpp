@@ -53,7 +53,7 @@ bool ParseInteger(const QString& text, int& value) {
 }  // namespace
 
 // The page's own side of the "COM Port Settings" box, for the port controller.
-class ControlPage::PortView final : public transport::ComPortView {
+class ControlPage::PortView final : public ui::ComPortView {
 public:
     explicit PortView(ControlPage& page) : page_(page), ui_(*page.ui_) {}
 
@@ -78,7 +78,7 @@ private:
 };
 
 // Stands in when the page was given no Feedback: nothing is shown.
-class ControlPage::NoFeedback final : public transport::Feedback {
+class ControlPage::NoFeedback final : public ui::Feedback {
 public:
     void message(const QString&) override {}
     bool ask(const QString&) override { return false; }
@@ -90,10 +90,10 @@ ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
       noFeedback_(std::make_unique<NoFeedback>()) {
     ui_->setupUi(this);
     portView_ = std::make_unique<PortView>(*this);
-    comPort_ = std::make_unique<transport::ComPortController>(
+    comPort_ = std::make_unique<ui::ComPortController>(
         port_, *portView_, feedback(),
-        env_.portLister ? transport::ComPortController::PortLister(env_.portLister)
-                        : transport::ComPortController::PortLister(&transport::SerialPort::SystemPortNames));
+        env_.portLister ? ui::ComPortController::PortLister(env_.portLister)
+                        : ui::ComPortController::PortLister(&transport::SerialPort::SystemPortNames));
     bindControls();
     connectButtons();
     setUpDiscovery();
@@ -407,7 +407,7 @@ void ControlPage::setMessageLine(const QString& text) {
     ui_->messageEdit->repaint();
 }
 
-transport::Feedback& ControlPage::feedback() {
+ui::Feedback& ControlPage::feedback() {
     return env_.feedback ? *env_.feedback : *noFeedback_;
 }
 

@@ -8,7 +8,7 @@
 #include "protocol/selectors.h"
 #include "protocol/values.h"
 #include "targets/local_address.h"
-#include "transport/com_port.h"
+#include "ui/com_port.h"
 #include "pages/page_run.h"
 #include "pages/target_rows.h"
 #include "transport/frame_buffers.h"
@@ -75,7 +75,7 @@ public:
     int commandsWaiting() const { return queue_ ? static_cast<int>(queue_->size()) : 0; }
 
     // The "COM Port Settings" box.
-    transport::ComPortController& comPort() { return *comPort_; }
+    ui::ComPortController& comPort() { return *comPort_; }
 
     // The stored values (levels, locks, readings, video parameters).
     const protocol::PageValues& values() const { return values_; }
@@ -97,7 +97,7 @@ public:
     bool showFlag() const { return show_ != 0; }
     void focusTargetList();
     void setMessageLine(const QString& text);
-    transport::Feedback& feedback();
+    ui::Feedback& feedback();
     protocol::Frame& frameBuffer() { return frame_; }
     transport::ReplyBuffer& replyBuffer() { return reply_; }
     transport::SerialPort& serialPort() { return port_; }
@@ -182,7 +182,7 @@ private:
     transport::ReplyBuffer reply_;
     transport::SerialPort port_;
     std::unique_ptr<PortView> portView_;
-    std::unique_ptr<transport::ComPortController> comPort_;
+    std::unique_ptr<ui::ComPortController> comPort_;
 
     // The list file's header values, carried through load and save.
     int headerA_ = 1;

@@ -29,20 +29,20 @@ constexpr int kGainMin = 0;
 constexpr int kGainMax = 255;
 
 // Stands in when the page is built without a Feedback: messages go nowhere.
-class SilentFeedback final : public transport::Feedback {
+class SilentFeedback final : public ui::Feedback {
 public:
     void message(const QString&) override {}
     bool ask(const QString&) override { return false; }
     void beep() override {}
 };
 
-transport::Feedback* ChooseFeedback(transport::Feedback* given, std::unique_ptr<transport::Feedback>& own) {
+ui::Feedback* ChooseFeedback(ui::Feedback* given, std::unique_ptr<ui::Feedback>& own) {
     if (given != nullptr) return given;
     own = std::make_unique<SilentFeedback>();
     return own.get();
 }
 
-transport::ComPortController::PortLister ChooseLister(const PageEnvironment& env) {
+ui::ComPortController::PortLister ChooseLister(const PageEnvironment& env) {
     if (env.portLister) return env.portLister;
     return &transport::SerialPort::SystemPortNames;
 }

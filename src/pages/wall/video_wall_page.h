@@ -6,7 +6,7 @@
 #include "pages/command_queue.h"
 #include "pages/page_environment.h"
 #include "protocol/frame.h"
-#include "transport/com_port.h"
+#include "ui/com_port.h"
 #include "pages/page_run.h"
 #include "pages/target_rows.h"
 #include "transport/frame_buffers.h"
@@ -40,7 +40,7 @@ class SerialDiscoveryView;
 
 class VideoWallPage : public QWidget,
                       public PageRun,
-                      public transport::ComPortView {
+                      public ui::ComPortView {
     Q_OBJECT
 public:
     // The grid's top left corner in page coordinates and the side it may take at most.
@@ -83,7 +83,7 @@ public:
     void setIpAddressText(const QString& address);
     void setIpScanEnabled(bool enabled);
     targets::LocalAddressLookup& localAddressLookup();
-    transport::ComPortController& comPort() { return com_; }
+    ui::ComPortController& comPort() { return com_; }
 
     // The discovery buttons (video_wall_discovery.cpp), run when their signals below fire.
     // "IP Scan": the local address lookup, then a scan of its subnet ("LAN ERROR !!" when
@@ -134,14 +134,14 @@ public:
     void writeChanged() { writeControls(); }
     void focusTargetList();
     void setMessageLine(const QString&) {}  // nor a message line
-    transport::Feedback& feedback() { return *feedback_; }
+    ui::Feedback& feedback() { return *feedback_; }
     protocol::Frame& frameBuffer() { return frame_; }
     transport::ReplyBuffer& replyBuffer() { return reply_; }
     transport::SerialPort& serialPort() { return port_; }
     // The page's one decoder: a gain reply sets the three gains.
     bool decodeReply(const QString& model);
 
-    // --- transport::ComPortView ------------------------------------------------------------
+    // --- ui::ComPortView ------------------------------------------------------------
     void setPortEntries(const QStringList& entries) override;
     QString portText() const override;
     void setPortNumber(int number) override;
@@ -241,9 +241,9 @@ private:
 
     std::unique_ptr<Ui::VideoWallPage> ui_;
     PageEnvironment env_;
-    std::unique_ptr<transport::Feedback> ownFeedback_;
+    std::unique_ptr<ui::Feedback> ownFeedback_;
     std::unique_ptr<targets::LocalAddressLookup> ownLookup_;
-    transport::Feedback* feedback_ = nullptr;
+    ui::Feedback* feedback_ = nullptr;
     QTableWidget* list_ = nullptr;
     std::unique_ptr<TargetRows> rows_;
 
@@ -253,7 +253,7 @@ private:
     int portNumber_ = 0;
 
     transport::SerialPort port_;
-    transport::ComPortController com_;
+    ui::ComPortController com_;
     protocol::Frame frame_;
     transport::ReplyBuffer reply_;
 

@@ -8,7 +8,7 @@
 #include "pages/wall/wall_texts.h"
 #include "protocol/wall.h"
 #include "targets/records.h"
-#include "transport/texts.h"
+#include "ui/texts.h"
 
 #include <QFile>
 #include <QFileInfo>

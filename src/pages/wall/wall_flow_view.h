@@ -6,7 +6,7 @@
 #include "pages/page_flow.h"
 #include "pages/wall/video_wall_page.h"
 #include "pages/wall/wall_texts.h"
-#include "transport/texts.h"
+#include "ui/texts.h"
 
 namespace dravik::pages {
 
@@ -19,9 +19,9 @@ public:
     void status(flows::StatusText text) override {
         bridge_.post([text](VideoWallPage& p) {
             switch (text) {
-                case flows::StatusText::Connecting: p.setStatus(transport::texts::kConnecting); break;
-                case flows::StatusText::Sending: p.setStatus(transport::texts::kSending); break;
-                case flows::StatusText::Send: p.setStatus(transport::texts::kSend); break;
+                case flows::StatusText::Connecting: p.setStatus(ui::texts::kConnecting); break;
+                case flows::StatusText::Sending: p.setStatus(ui::texts::kSending); break;
+                case flows::StatusText::Send: p.setStatus(ui::texts::kSend); break;
                 case flows::StatusText::None: p.setStatus(QString()); break;
             }
         });

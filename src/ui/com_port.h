@@ -1,7 +1,7 @@
 // The "COM Port Settings" box that both pages have: "Search", "Open", "Close".
 #pragma once
 
-#include "transport/feedback.h"
+#include "ui/feedback.h"
 #include "transport/serial_port.h"
 
 #include <QString>
@@ -9,7 +9,9 @@
 
 #include <functional>
 
-namespace dravik::transport {
+namespace dravik::ui {
+
+using transport::SerialPort;
 
 // The controls of the box as the controller sees them; each page implements it.
 class ComPortView {
@@ -59,4 +61,4 @@ private:
     PortLister lister_;
 };
 
-}  // namespace dravik::transport
+}  // namespace dravik::ui

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace dravik::transport {
+namespace dravik::ui {
 
 class Feedback {
 public:
@@ -18,4 +18,4 @@ public:
     virtual void beep() = 0;
 };
 
-}  // namespace dravik::transport
+}  // namespace dravik::ui

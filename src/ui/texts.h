@@ -1,9 +1,11 @@
 // Texts the exchanges show, exactly as the operator has always seen them (blanks included).
 #pragma once
 
+#include "transport/serial_port.h"
+
 #include <QString>
 
-namespace dravik::transport::texts {
+namespace dravik::ui::texts {
 
 inline const QString kConnecting = QStringLiteral("Connecting...");
 inline const QString kSending = QStringLiteral("Sending...");
@@ -28,4 +30,21 @@ inline QString Refusal(const QString& model) {
     return model + QStringLiteral(" No This Function or unsupported !\r\n");
 }
 
-}  // namespace dravik::transport::texts
+}  // namespace dravik::ui::texts
+
+namespace dravik::ui {
+
+// What the operator is told when a port did not open.
+inline QString OpenResultText(transport::OpenResult result) {
+    switch (result) {
+        case transport::OpenResult::Opened: return QString();
+        case transport::OpenResult::NoSuchPort: return texts::kOpenComError;
+        case transport::OpenResult::OpeningError: return texts::kOpeningError;
+        case transport::OpenResult::TimeoutsError: return texts::kTimeoutsError;
+        case transport::OpenResult::GetStateError: return texts::kGetStateError;
+        case transport::OpenResult::SetStateError: return texts::kSetStateError;
+    }
+    return texts::kOpeningError;
+}
+
+}  // namespace dravik::ui

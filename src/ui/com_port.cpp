@@ -1,8 +1,11 @@
-#include "transport/com_port.h"
+#include "ui/com_port.h"
+#include "ui/texts.h"
 
 #include <algorithm>
 
-namespace dravik::transport {
+namespace dravik::ui {
+
+using transport::OpenResult;
 
 ComPortController::ComPortController(SerialPort& port, ComPortView& view, Feedback& feedback,
                                      PortLister lister)
@@ -82,4 +85,4 @@ void ComPortController::ApplyPortState() {
     view_.setSearchEnabled(!open);
 }
 
-}  // namespace dravik::transport
+}  // namespace dravik::ui
