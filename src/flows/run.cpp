@@ -126,6 +126,23 @@ RowResult IdentifyOnLine(transport::Link& line, const targets::Target& target, D
     return row;
 }
 
+// Keeps the last reply of the identity exchange for the caller (the exporter tells a
+// refusing display from one that named itself).
+class KeptReplySession final : public discovery::IdentitySession {
+public:
+    KeptReplySession(discovery::IdentitySession& inner, protocol::Bytes& kept) : inner_(inner), kept_(kept) {}
+    protocol::Bytes Exchange(const protocol::Frame& query, std::chrono::milliseconds timeout,
+                             const discovery::StopSignal& stop) override {
+        protocol::Bytes reply = inner_.Exchange(query, timeout, stop);
+        if (!reply.empty()) kept_ = reply;
+        return reply;
+    }
+
+private:
+    discovery::IdentitySession& inner_;
+    protocol::Bytes& kept_;
+};
+
 // The scan's identity exchange with one LAN display, at the target's monitor ID.
 void IdentifyLan(DisplayResult& r, const DisplayContext& ctx) {
     r.row.target = r.target;
@@ -154,7 +171,8 @@ void IdentifyLan(DisplayResult& r, const DisplayContext& ctx) {
         return;
     }
     r.link = QStringLiteral("Y");
-    const auto answer = discovery::IdentifyDisplay(*session, options, stop);
+    KeptReplySession kept(*session, r.identityReply);
+    const auto answer = discovery::IdentifyDisplay(kept, options, stop);
     if (!answer) {
         r.row.outcome = Outcome::NoReply;
         return;
@@ -288,6 +306,7 @@ DisplayResult RunOnDisplay(const RunCommand& cmd, const targets::Target& target,
             IdentifyLan(r, ctx);
         } else {
             r.row = IdentifyOnLine(*link, rows[0], recorder, ctx.stop);
+            r.identityReply = r.row.reply;
         }
     } else if (cmd.kind == RunKind::Wall) {
         WallRequest w;

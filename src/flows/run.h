@@ -74,6 +74,7 @@ struct DisplayResult {
     QString refusal;                      // the refusal text without its line end
     QString link = QStringLiteral("0");   // the LINK cell as the exchanges left it
     RowResult row;
+    protocol::Bytes identityReply;        // Identity: the last reply, as it came
 };
 
 // Told from the worker threads as things happen.
