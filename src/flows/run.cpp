@@ -194,10 +194,11 @@ struct LanWorkerLinks {
     explicit LanWorkerLinks(transport::LanLinkOptions options) : lan(std::move(options)) { lan.setObserver(&trace); }
 };
 
-transport::LanLinkOptions LanOptions(std::uint16_t port, const discovery::StopSignal* stop) {
+// The stop is seen between displays and in the identity exchange; the LAN link's own
+// cancel hook is left unset, as QTcpSocket drops a pending connect when a sliced wait ends.
+transport::LanLinkOptions LanOptions(std::uint16_t port) {
     transport::LanLinkOptions o;
     o.port = port;
-    if (stop) o.cancelled = [stop] { return stop->Stopped(); };
     return o;
 }
 
@@ -206,7 +207,7 @@ DisplayResult StoppedBefore(const targets::Target& target) {
 }
 
 void RunLanUnit(const RunRequest& req, const Unit& unit, RunObserver& observer) {
-    LanWorkerLinks links(LanOptions(req.lanPort, req.stop));
+    LanWorkerLinks links(LanOptions(req.lanPort));
     DisplayContext ctx;
     ctx.links = {&links.lan, nullptr};
     ctx.lanPort = req.lanPort;

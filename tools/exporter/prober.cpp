@@ -11,6 +11,10 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace dravik::exporter {
 
@@ -26,6 +30,20 @@ const flows::ButtonFlow& FlowFor(Read read) {
         case Read::Backlight: return flows::FlowOf(flows::ButtonFlowId::BacklightQuery);
         default: return flows::VideoQueryFlow();
     }
+}
+
+// Another program holding the line shows as a refusal of QSerialPort's lock file or as the
+// terminal's exclusive mode (EBUSY), which the port reports as a permission or device error.
+// A device that opens plainly while the port refused it is held by someone else.
+flows::Outcome LineOpenFailure(const transport::SerialPort& port, const std::string& device) {
+    const flows::Outcome typed = flows::OpenFailureOutcome(port.lastReason());
+    if (typed == flows::Outcome::PortBusy || port.lastReason() == transport::OpenReason::NotAPortName ||
+        port.lastReason() == transport::OpenReason::Missing)
+        return typed;
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == EBUSY ? flows::Outcome::PortBusy : typed;
+    ::close(fd);
+    return flows::Outcome::PortBusy;
 }
 
 void FailAll(ProbeResult& r, flows::Outcome outcome) {
@@ -71,7 +89,7 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
         t.device = spec.target.device;
         if (port.open(QString::fromStdString(t.device)) != transport::OpenResult::Opened) {
             // Another program (the window) holding the line is an answer, not our error.
-            FailAll(r, flows::OpenFailureOutcome(port.lastReason()));
+            FailAll(r, LineOpenFailure(port, t.device));
             return r;
         }
         line = std::make_unique<transport::SerialLink>(port);
@@ -91,12 +109,16 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
             r.forbidden = true;
             return r;
         }
+        // The LAN link's connect is bounded by the probe's time left rather than cancelled:
+        // QTcpSocket gives up a pending connect when one of its sliced waits ends.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(spec.deadline - SteadyClock::now());
         transport::LanLinkOptions options;
         options.port = spec.target.port;
-        options.cancelled = [&stop] { return stop.Stopped(); };
+        options.connectBound = std::clamp(left, std::chrono::milliseconds(1), options.connectBound);
         lan = std::make_unique<transport::LanLink>(options);
         ctx.links.lan = lan.get();
         ctx.lanPort = spec.target.port;
+        ctx.connectBound = options.connectBound;
     }
 
     bool first = true;
@@ -207,6 +229,7 @@ int Prober::queued() const {
 void Prober::submit(ProbeSpec spec, SteadyClock::time_point deadline, Done done) {
     auto job = std::make_shared<Job>();
     job->key = spec.target.lineKey();
+    spec.deadline = deadline;
     job->spec = std::move(spec);
     job->arrived = SteadyClock::now();
     job->deadline = deadline;

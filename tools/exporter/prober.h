@@ -56,6 +56,7 @@ struct ProbeSpec {
     Module module;
     std::string model;  // empty: read it
     Config config;      // the allow-list, as it was when the probe came
+    SteadyClock::time_point deadline = SteadyClock::time_point::max();  // set by the prober
 };
 
 // Watches the prober; called from its threads.

@@ -1,0 +1,222 @@
+// dravik-exporter's /probe through the built binary against simulated displays on
+// 127.0.92.x: every fault mode, a hanging connect, a held serial line, and the requests it
+// refuses. The exporter listens on 127.0.92.250.
+#include "exporter_helpers.h"
+
+#include "display-sim/lan_display.h"
+#include "display-sim/serial_line.h"
+#include "transport/serial_port.h"
+
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <future>
+
+namespace dravik::exporter::testing {
+namespace {
+
+constexpr const char* kExporterAddress = "127.0.92.250";
+constexpr std::uint16_t kPort = 9734;
+
+const char* kConfig = R"(modules:
+  temp:
+    reads: [temperature]
+    timeout: 8s
+allowed_targets:
+  - 127.0.92.0/24
+  - /dev/pts/*
+)";
+
+class ExporterProbe : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        const std::string path = dir_->filePath("exporter.yml").toStdString();
+        std::ofstream(path) << kConfig;
+        exporter_ = new ExporterProcess(kExporterAddress, kPort, {QString::fromStdString("--config.file=" + path)});
+    }
+    static void TearDownTestSuite() {
+        delete exporter_;
+        delete dir_;
+    }
+    void SetUp() override { ASSERT_TRUE(exporter_->up()) << exporter_->process().readAll().toStdString(); }
+
+    static HttpReply Probe(const std::string& query, const std::string& scrapeTimeout = "3") {
+        return exporter_->get("/probe?" + query, {{"X-Prometheus-Scrape-Timeout-Seconds", scrapeTimeout}});
+    }
+
+    static QTemporaryDir* dir_;
+    static ExporterProcess* exporter_;
+};
+QTemporaryDir* ExporterProbe::dir_ = nullptr;
+ExporterProcess* ExporterProbe::exporter_ = nullptr;
+
+// A listener that never accepts, with its queue full: the next connect to it hangs.
+class HangingListener {
+public:
+    explicit HangingListener(const std::string& address) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(5000);
+        ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+        const int one = 1;
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        ok_ = ::bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 && ::listen(listener_, 0) == 0;
+        for (int i = 0; i < 3 && ok_; ++i) {
+            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ::connect(c, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+            fillers_.push_back(c);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ~HangingListener() {
+        for (int c : fillers_) ::close(c);
+        ::close(listener_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    int listener_ = -1;
+    bool ok_ = false;
+    std::vector<int> fillers_;
+};
+
+struct FaultCase {
+    const char* name;
+    sim::Fault fault;
+    int lateMs;
+    const char* outcome;  // the temperature read's outcome series; nullptr: it succeeded
+};
+
+// Long enough for the LAN reply wait to end in "no reply" before the deadline.
+constexpr const char* kFaultScrapeTimeout = "6";
+
+TEST_F(ExporterProbe, EveryFaultModeEndsInItsOutcomeSeries) {
+    const FaultCase cases[] = {
+        {"none", sim::Fault::None, 0, nullptr},
+        {"late", sim::Fault::AnswerLate, 200, nullptr},
+        {"never", sim::Fault::NeverAnswer, 0, "no-reply"},
+        {"wrong-header", sim::Fault::WrongHeader, 0, "wrong-header"},
+        {"short", sim::Fault::ShortReply, 0, "short-reply"},
+        {"nack", sim::Fault::Nack, 0, "nack"},
+        {"nav", sim::Fault::Nav, 0, "nav"},
+        // Cut at the LAN link's 32 bytes: what is kept is not a whole reply.
+        {"long", sim::Fault::LongReply, 0, "short-reply"},
+        {"close", sim::Fault::CloseAtOnce, 0, "peer-closed"},
+    };
+    int host = 10;
+    std::vector<std::unique_ptr<sim::LanDisplay>> displays;
+    std::vector<std::future<HttpReply>> replies;
+    // All at once: each display has its own queue.
+    for (const FaultCase& c : cases) {
+        sim::DisplayConfig config;
+        config.model = "LM-55";
+        config.fault = c.fault;
+        config.lateMs = c.lateMs;
+        const std::string address = "127.0.92." + std::to_string(host++);
+        displays.push_back(std::make_unique<sim::LanDisplay>(address, config));
+        ASSERT_TRUE(displays.back()->start());
+        replies.push_back(std::async(std::launch::async, [address] {
+            return Probe("target=" + address + "&module=temp&model=LM-55", kFaultScrapeTimeout);
+        }));
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const FaultCase& c = cases[i];
+        const HttpReply r = replies[i].get();
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(r.status, 200) << r.body;
+        EXPECT_EQ(Sample(r.body, "dravik_probe_success"), c.outcome ? 0.0 : 1.0) << r.body;
+        if (c.outcome) {
+            EXPECT_EQ(Sample(r.body, std::string("dravik_read_outcome{outcome=\"") + c.outcome + "\",read=\"temperature\"}"), 1.0)
+                << r.body;
+        } else {
+            EXPECT_EQ(Sample(r.body, "dravik_display_temperature_celsius"), 32.0) << r.body;
+        }
+        // Within the scrape's timeout by the exporter's own clock.
+        EXPECT_LT(Sample(r.body, "dravik_probe_duration_seconds").value_or(99), std::stod(kFaultScrapeTimeout));
+    }
+}
+
+TEST_F(ExporterProbe, AHangingConnectEndsAtTheDeadlineAndDelaysNoOtherDisplay) {
+    HangingListener hanging("127.0.92.40");
+    ASSERT_TRUE(hanging.ok());
+    sim::DisplayConfig config;
+    config.model = "LM-55";
+    config.fault = sim::Fault::AnswerLate;
+    config.lateMs = 300;
+    sim::LanDisplay other("127.0.92.41", config);
+    ASSERT_TRUE(other.start());
+
+    std::atomic<int> order{0};
+    int hangingDone = 0, otherDone = 0;
+    auto slow = std::async(std::launch::async, [&] {
+        const HttpReply r = Probe("target=127.0.92.40&module=temp&model=LM-55", "2");
+        hangingDone = ++order;
+        return r;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const HttpReply fast = Probe("target=127.0.92.41&module=temp&model=LM-55", "2");
+    otherDone = ++order;
+    const HttpReply r = slow.get();
+    // The second display's probe came later and answered first.
+    EXPECT_EQ(otherDone, 1) << r.body;
+    EXPECT_EQ(hangingDone, 2);
+    EXPECT_EQ(Sample(fast.body, "dravik_probe_success"), 1.0) << fast.body;
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(Sample(r.body, "dravik_probe_success"), 0.0) << r.body;
+    EXPECT_EQ(Sample(r.body, "dravik_read_success{read=\"temperature\"}"), 0.0) << r.body;
+    EXPECT_LT(Sample(r.body, "dravik_probe_duration_seconds").value_or(99), 2.0);
+}
+
+TEST_F(ExporterProbe, ALineHeldByAnotherProgramIsPortBusy) {
+    sim::DisplayConfig config;
+    config.model = "LM-55";
+    config.monitorId = 3;
+    sim::SerialLine line({config});
+    ASSERT_TRUE(line.start());
+    const std::string target = "target=" + line.devicePath() + "@3&module=temp&model=LM-55";
+    {
+        transport::SerialPort held;  // this test is the other program
+        ASSERT_EQ(held.open(QString::fromStdString(line.devicePath())), transport::OpenResult::Opened);
+        const HttpReply r = Probe(target);
+        EXPECT_EQ(Sample(r.body, "dravik_read_outcome{outcome=\"port-busy\",read=\"temperature\"}"), 1.0) << r.body;
+    }
+    const HttpReply r = Probe(target);
+    EXPECT_EQ(Sample(r.body, "dravik_display_temperature_celsius"), 32.0) << r.body;
+}
+
+TEST_F(ExporterProbe, BadRequestsAnswer400OrAreRefusedAndProbeNothing) {
+    const struct {
+        const char* query;
+        int status;
+    } cases[] = {
+        {"", 400},
+        {"module=temp", 400},
+        {"target=", 400},
+        {"target=127.0.92.60:0", 400},
+        {"target=127.0.92.60:99999", 400},
+        {"target=127.0.92.60@0", 400},
+        {"target=%zz", 400},
+        {"target=a%20b", 400},
+        {"target=/etc/passwd@1", 400},
+        {"target=/dev/../etc/passwd", 400},
+        {"target=127.0.92.60&module=nope", 400},
+        {"target=127.0.92.60&target=127.0.92.61", 400},
+        {"target=127.0.92.60&model=", 400},
+        {"target=10.1.2.3", 403},
+        {"target=/dev/ttyS0@1", 403},
+    };
+    sim::LanDisplay display("127.0.92.60", {});
+    ASSERT_TRUE(display.start());
+    for (const auto& c : cases) {
+        const HttpReply r = Probe(c.query);
+        EXPECT_EQ(r.status, c.status) << c.query << ": " << r.body;
+        // One line with the reason.
+        EXPECT_EQ(std::count(r.body.begin(), r.body.end(), '\n'), 1) << c.query << ": " << r.body;
+    }
+    EXPECT_TRUE(display.log().empty());
+}
+
+}  // namespace
+}  // namespace dravik::exporter::testing
