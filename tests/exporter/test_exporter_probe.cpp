@@ -7,7 +7,11 @@
 #include "display-sim/serial_line.h"
 #include "transport/serial_port.h"
 
+#include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <functional>
 
 #include <fstream>
 #include <future>
@@ -216,6 +220,94 @@ TEST_F(ExporterProbe, BadRequestsAnswer400OrAreRefusedAndProbeNothing) {
         EXPECT_EQ(std::count(r.body.begin(), r.body.end(), '\n'), 1) << c.query << ": " << r.body;
     }
     EXPECT_TRUE(display.log().empty());
+}
+
+}  // namespace
+}  // namespace dravik::exporter::testing
+
+namespace dravik::exporter::testing {
+namespace {
+
+// What comes out passes promtool's own check and lint (where promtool is installed).
+TEST_F(ExporterProbe, ProbeAndMetricsTextPassPromtool) {
+    const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+    if (promtool.isEmpty()) GTEST_SKIP() << "promtool (Debian package prometheus) is not installed";
+    sim::DisplayConfig config;
+    config.model = "LM-55";
+    sim::LanDisplay display("127.0.92.70", config);
+    ASSERT_TRUE(display.start());
+    for (const std::string path : {"/probe?target=127.0.92.70", "/probe?target=127.0.92.71&module=temp&model=LM-55", "/metrics"}) {
+        const HttpReply r = exporter_->get(path);
+        ASSERT_EQ(r.status, 200) << path;
+        QProcess check;
+        check.start(promtool, {"check", "metrics"});
+        check.write(QByteArray::fromStdString(r.body));
+        check.closeWriteChannel();
+        ASSERT_TRUE(check.waitForFinished(20000));
+        const std::string said = check.readAll().toStdString();
+        EXPECT_EQ(check.exitCode(), 0) << path << ": " << said;
+        EXPECT_EQ(said, "") << path;
+    }
+}
+
+bool Eventually(const std::function<bool()>& holds) {
+    for (int i = 0; i < 200; ++i) {
+        if (holds()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+TEST(ExporterStart, ABadConfigurationStopsTheStartWithItsPlaceAndABadReloadKeepsTheOld) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("exporter.yml");
+    std::ofstream(path.toStdString()) << "modules:\n  temp:\n    reads: [temprature]\n";
+    QProcess bad;
+    bad.setProcessChannelMode(QProcess::MergedChannels);
+    bad.start(QStringLiteral(DRAVIK_EXPORTER_EXE), {"--web.listen-address=127.0.92.251:9734", "--config.file=" + path});
+    ASSERT_TRUE(bad.waitForFinished(10000));
+    EXPECT_EQ(bad.exitCode(), 2);
+    EXPECT_NE(bad.readAll().toStdString().find(path.toStdString() + ":3:13:"), std::string::npos);
+
+    std::ofstream(path.toStdString()) << "modules:\n  temp:\n    reads: [temperature]\n";
+    ExporterProcess exporter("127.0.92.251", 9734, {"--config.file=" + path});
+    ASSERT_TRUE(exporter.up());
+    const std::string probe = "/probe?target=127.0.92.72&module=temp&model=LM-55";
+    // Each way of reloading: the signal and the endpoint.
+    const std::function<void()> reloads[] = {
+        [&] {
+            ::kill(static_cast<pid_t>(exporter.process().processId()), SIGHUP);
+        },
+        [&] {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in sa{};
+            sa.sin_family = AF_INET;
+            sa.sin_port = htons(9734);
+            ::inet_pton(AF_INET, "127.0.92.251", &sa.sin_addr);
+            ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+            const std::string post = "POST /-/reload HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+            ASSERT_GT(::send(fd, post.data(), post.size(), MSG_NOSIGNAL), 0);
+            char buf[512] = {};
+            ASSERT_GT(::recv(fd, buf, sizeof buf - 1, 0), 0);
+            ::close(fd);
+        },
+    };
+    for (const auto& reload : reloads) {
+        std::ofstream(path.toStdString()) << "modules: [\n";
+        reload();
+        // The signal is taken in its own time: wait until the exporter has read the file.
+        EXPECT_TRUE(Eventually([&] {
+            return Sample(exporter.get("/metrics").body, "dravik_exporter_config_last_reload_successful") == 0.0;
+        }));
+        EXPECT_EQ(exporter.get(probe).status, 200);  // the old configuration still has "temp"
+        std::ofstream(path.toStdString()) << "modules:\n  other:\n    reads: [temperature]\n";
+        reload();
+        EXPECT_TRUE(Eventually([&] { return exporter.get(probe).status == 400; }));
+        EXPECT_EQ(exporter.get("/probe?target=127.0.92.72&module=other&model=LM-55").status, 200);
+        std::ofstream(path.toStdString()) << "modules:\n  temp:\n    reads: [temperature]\n";
+        reload();
+        EXPECT_TRUE(Eventually([&] { return exporter.get(probe).status == 200; }));
+    }
 }
 
 }  // namespace

@@ -58,8 +58,9 @@ private:
     mutable std::mutex configMutex_;
     std::shared_ptr<const Config> config_;
     ExporterMetrics metrics_;
-    Prober prober_;
     QHttpServer http_;
+    // Last member: its workers are stopped and joined before the server they answer through goes.
+    Prober prober_;
     quint16 port_ = 0;
     std::mutex authMutex_;
     std::set<std::string> authSeen_;  // "user:sha256(password)" that passed bcrypt once
