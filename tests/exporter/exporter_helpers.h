@@ -1,7 +1,6 @@
 // The exporter as its users run it: the built binary on a loopback address, asked over HTTP.
 #pragma once
 
-#include <gtest/gtest.h>
 
 #include <QProcess>
 #include <QString>
