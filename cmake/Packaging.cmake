@@ -19,6 +19,11 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/${DRAVIK_APP_ID}.svg
 file(GLOB dravik_man_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/*.1)
 install(FILES ${dravik_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# dravik-exporter: its systemd unit, and the example configuration that the package's
+# postinst copies to /etc/dravik-exporter/ once (everything installed stays below the prefix).
+install(FILES ${CMAKE_SOURCE_DIR}/examples/dravik-exporter.service DESTINATION lib/systemd/system)
+install(FILES ${CMAKE_SOURCE_DIR}/examples/dravik-exporter.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/dravik-exporter)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dravik-command-tool)
 set(CPACK_PACKAGE_VENDOR "Dravik Command Tool developers")
@@ -27,8 +32,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control large-format displays over the LA
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Controls large-format displays over TCP port 5000 and RS-232 lines: power, input,\n"
   "picture and sound commands, status read-back, display search and video walls.\n"
-  "Includes dravikctl, a command for scripts, and dravik-display-sim, a simulated\n"
-  "display for trying the tool without hardware.")
+  "Includes dravikctl, a command for scripts, dravik-exporter, which lets Prometheus\n"
+  "watch the displays, and dravik-display-sim, a simulated display for trying the\n"
+  "tool without hardware.")
 string(JOIN "" CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -38,5 +44,8 @@ set(CPACK_STRIP_FILES ON)
 # The Qt libraries come from dpkg-shlibdeps; the platform plugins that open a window are
 # loaded at run time, so no library dependency names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adduser")
+# The exporter's user and first configuration are made on install.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/cmake/deb/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

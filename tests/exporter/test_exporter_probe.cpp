@@ -1,7 +1,9 @@
 // dravik-exporter's /probe through the built binary against simulated displays on
 // 127.0.92.x: every fault mode, a hanging connect, a held serial line, and the requests it
-// refuses. The exporter listens on 127.0.92.250.
+// refuses. The exporters listen on 127.0.92.200 and up.
 #include "exporter_helpers.h"
+
+#include <gtest/gtest.h>
 
 #include "display-sim/lan_display.h"
 #include "display-sim/serial_line.h"
@@ -19,7 +21,6 @@
 namespace dravik::exporter::testing {
 namespace {
 
-constexpr const char* kExporterAddress = "127.0.92.250";
 constexpr std::uint16_t kPort = 9734;
 
 const char* kConfig = R"(modules:
@@ -31,29 +32,32 @@ allowed_targets:
   - /dev/pts/*
 )";
 
+// CTest runs every test in its own process, in parallel: each test gets its own exporter,
+// on an address of its own (127.0.92.200 + the test's place in kTests).
 class ExporterProbe : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        const std::string path = dir_->filePath("exporter.yml").toStdString();
+    void SetUp() override {
+        static const std::vector<std::string> kTests{
+            "EveryFaultModeEndsInItsOutcomeSeries", "AHangingConnectEndsAtTheDeadlineAndDelaysNoOtherDisplay",
+            "ALineHeldByAnotherProgramIsPortBusy", "BadRequestsAnswer400OrAreRefusedAndProbeNothing",
+            "ProbeAndMetricsTextPassPromtool"};
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const auto at = std::find(kTests.begin(), kTests.end(), name);
+        ASSERT_NE(at, kTests.end()) << name << " needs an address in kTests";
+        const std::string address = "127.0.92." + std::to_string(200 + (at - kTests.begin()));
+        const std::string path = dir_.filePath("exporter.yml").toStdString();
         std::ofstream(path) << kConfig;
-        exporter_ = new ExporterProcess(kExporterAddress, kPort, {QString::fromStdString("--config.file=" + path)});
+        exporter_ = std::make_unique<ExporterProcess>(address, kPort, QStringList{QString::fromStdString("--config.file=" + path)});
+        ASSERT_TRUE(exporter_->up()) << exporter_->process().readAll().toStdString();
     }
-    static void TearDownTestSuite() {
-        delete exporter_;
-        delete dir_;
-    }
-    void SetUp() override { ASSERT_TRUE(exporter_->up()) << exporter_->process().readAll().toStdString(); }
 
-    static HttpReply Probe(const std::string& query, const std::string& scrapeTimeout = "3") {
+    HttpReply Probe(const std::string& query, const std::string& scrapeTimeout = "3") const {
         return exporter_->get("/probe?" + query, {{"X-Prometheus-Scrape-Timeout-Seconds", scrapeTimeout}});
     }
 
-    static QTemporaryDir* dir_;
-    static ExporterProcess* exporter_;
+    QTemporaryDir dir_;
+    std::unique_ptr<ExporterProcess> exporter_;
 };
-QTemporaryDir* ExporterProbe::dir_ = nullptr;
-ExporterProcess* ExporterProbe::exporter_ = nullptr;
 
 // A listener that never accepts, with its queue full: the next connect to it hangs.
 class HangingListener {
@@ -121,7 +125,7 @@ TEST_F(ExporterProbe, EveryFaultModeEndsInItsOutcomeSeries) {
         const std::string address = "127.0.92." + std::to_string(host++);
         displays.push_back(std::make_unique<sim::LanDisplay>(address, config));
         ASSERT_TRUE(displays.back()->start());
-        replies.push_back(std::async(std::launch::async, [address] {
+        replies.push_back(std::async(std::launch::async, [this, address] {
             return Probe("target=" + address + "&module=temp&model=LM-55", kFaultScrapeTimeout);
         }));
     }

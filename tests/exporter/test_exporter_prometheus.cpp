@@ -3,6 +3,8 @@
 // scrapes, what its HTTP API holds per instance is what the simulators hold.
 #include "exporter_helpers.h"
 
+#include <gtest/gtest.h>
+
 #include "display-sim/lan_display.h"
 #include "display-sim/serial_line.h"
 
