@@ -15,7 +15,7 @@ DRAVIK_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev iproute2
   desktop-file-utils appstream dpkg-dev
   clang libclang-rt-14-dev
-  prometheus
+  prometheus openssl
 )
 
 dravik_missing_packages() {

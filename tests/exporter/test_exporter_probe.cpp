@@ -9,11 +9,17 @@
 #include "display-sim/serial_line.h"
 #include "transport/serial_port.h"
 
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSslConfiguration>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <functional>
+
+#include <crypt.h>
 
 #include <fstream>
 #include <future>
@@ -40,7 +46,7 @@ protected:
         static const std::vector<std::string> kTests{
             "EveryFaultModeEndsInItsOutcomeSeries", "AHangingConnectEndsAtTheDeadlineAndDelaysNoOtherDisplay",
             "ALineHeldByAnotherProgramIsPortBusy", "BadRequestsAnswer400OrAreRefusedAndProbeNothing",
-            "ProbeAndMetricsTextPassPromtool"};
+            "ProbeAndMetricsTextPassPromtool", "ProbesOfOneDisplayTakeTurns"};
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         const auto at = std::find(kTests.begin(), kTests.end(), name);
         ASSERT_NE(at, kTests.end()) << name << " needs an address in kTests";
@@ -175,6 +181,24 @@ TEST_F(ExporterProbe, AHangingConnectEndsAtTheDeadlineAndDelaysNoOtherDisplay) {
     EXPECT_EQ(Sample(r.body, "dravik_probe_success"), 0.0) << r.body;
     EXPECT_EQ(Sample(r.body, "dravik_read_success{read=\"temperature\"}"), 0.0) << r.body;
     EXPECT_LT(Sample(r.body, "dravik_probe_duration_seconds").value_or(99), 2.0);
+}
+
+TEST_F(ExporterProbe, ProbesOfOneDisplayTakeTurns) {
+    sim::DisplayConfig config;
+    config.model = "LM-55";
+    config.fault = sim::Fault::AnswerLate;
+    config.lateMs = 300;
+    sim::LanDisplay display("127.0.92.50", config);
+    ASSERT_TRUE(display.start());
+    std::vector<std::future<HttpReply>> replies;
+    for (int i = 0; i < 4; ++i)
+        replies.push_back(std::async(std::launch::async, [this] { return Probe("target=127.0.92.50&module=temp&model=LM-55", "8"); }));
+    for (auto& r : replies) EXPECT_EQ(Sample(r.get().body, "dravik_probe_success"), 1.0);
+    // Each frame came only after the answer to the one before it: never two at once.
+    const auto log = display.log();
+    ASSERT_EQ(log.size(), 4u);
+    for (std::size_t i = 1; i < log.size(); ++i)
+        EXPECT_GE(log[i].time - log[i - 1].time, std::chrono::milliseconds(290)) << i;
 }
 
 TEST_F(ExporterProbe, ALineHeldByAnotherProgramIsPortBusy) {
@@ -312,6 +336,67 @@ TEST(ExporterStart, ABadConfigurationStopsTheStartWithItsPlaceAndABadReloadKeeps
         reload();
         EXPECT_TRUE(Eventually([&] { return exporter.get(probe).status == 200; }));
     }
+}
+
+}  // namespace
+}  // namespace dravik::exporter::testing
+
+namespace dravik::exporter::testing {
+namespace {
+
+// TLS and basic auth from a web configuration: a certificate made for the test by openssl.
+TEST(ExporterWeb, TlsAndBasicAuthGuardEveryEndpoint) {
+    const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (openssl.isEmpty()) GTEST_SKIP() << "openssl is not installed";
+    QTemporaryDir dir;
+    QProcess make;
+    make.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.92.252",
+                         "-keyout", dir.filePath("k.pem"), "-out", dir.filePath("c.pem")});
+    ASSERT_TRUE(make.waitForFinished(60000));
+    ASSERT_EQ(make.exitCode(), 0);
+    crypt_data data{};
+    const std::string hash = ::crypt_r("s3cret", "$2b$04$abcdefghijklmnopqrstuu", &data);
+    std::ofstream(dir.filePath("web.yml").toStdString())
+        << "tls_server_config:\n  cert_file: c.pem\n  key_file: k.pem\nbasic_auth_users:\n  prometheus: " << hash << "\n";
+    ExporterProcess exporter("127.0.92.252", 9734, {"--web.config.file=" + dir.filePath("web.yml")});
+    // Plain HTTP gets no answer from a TLS listener.
+    EXPECT_NE(HttpGet("127.0.92.252", 9734, "/-/healthy", {}, std::chrono::seconds(2)).status, 200);
+
+    const auto get = [&](const QString& path, const QByteArray& user) {
+        QNetworkAccessManager manager;
+        QNetworkRequest request(QUrl(QStringLiteral("https://127.0.92.252:9734") + path));
+        if (!user.isEmpty()) request.setRawHeader("Authorization", "Basic " + user.toBase64());
+        QSslConfiguration ssl = request.sslConfiguration();
+        ssl.setCaCertificates(QSslCertificate::fromPath(dir.filePath("c.pem")));
+        request.setSslConfiguration(ssl);
+        QNetworkReply* reply = manager.get(request);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply](const QList<QSslError>& errors) {
+            // The certificate names the address; anything else it complains of is real.
+            QList<QSslError> ignore;
+            for (const QSslError& e : errors)
+                if (e.error() == QSslError::HostNameMismatch) ignore << e;
+            reply->ignoreSslErrors(ignore);
+        });
+        loop.exec();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        reply->deleteLater();
+        return status;
+    };
+    const struct {
+        const char* path;
+        QByteArray user;
+        int status;
+    } cases[] = {
+        {"/-/healthy", "prometheus:s3cret", 200},
+        {"/metrics", "prometheus:s3cret", 200},
+        {"/-/healthy", "", 401},
+        {"/metrics", "prometheus:wrong", 401},
+        {"/probe?target=127.0.92.73", "other:s3cret", 401},
+        {"/", "", 401},
+    };
+    for (const auto& c : cases) EXPECT_EQ(get(QString::fromLatin1(c.path), c.user), c.status) << c.path << " " << c.user.toStdString();
 }
 
 }  // namespace
