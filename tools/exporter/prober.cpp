@@ -149,10 +149,10 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
         }
         if (read.read == Read::Identity) {
             if (read.ok() && read.value.model && !read.value.model->empty()) {
-                if (spec.model.empty()) {
-                    t.model = *read.value.model;
-                    r.model = t.model;
-                }
+                // The info series carries what the display reported; a given model still
+                // chooses the frames.
+                r.model = *read.value.model;
+                if (spec.model.empty()) t.model = r.model;
             } else if (t.model.empty()) {
                 // No model, no frame: the other reads fail as the identity did.
                 if (read.ok()) read.outcome = flows::Outcome::ShortReply;
