@@ -304,7 +304,10 @@ TEST(ExporterStart, ABadConfigurationStopsTheStartWithItsPlaceAndABadReloadKeeps
     // Each way of reloading: the signal and the endpoint.
     const std::function<void()> reloads[] = {
         [&] {
-            ::kill(static_cast<pid_t>(exporter.process().processId()), SIGHUP);
+            // Never pid 0: that would signal this test's whole process group.
+            const auto pid = static_cast<pid_t>(exporter.process().processId());
+            ASSERT_GT(pid, 0);
+            ::kill(pid, SIGHUP);
         },
         [&] {
             const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
