@@ -54,17 +54,22 @@ if(NOT status EQUAL 0)
 endif()
 install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz DESTINATION ${DRAVIK_DOC_DIR})
 
+# dravik-exporter: its systemd unit, and the example configuration that the package's
+# postinst copies to /etc/dravik-exporter/ once (everything installed stays below the prefix).
+install(FILES ${CMAKE_SOURCE_DIR}/examples/dravik-exporter.service DESTINATION lib/systemd/system)
+install(FILES ${CMAKE_SOURCE_DIR}/examples/dravik-exporter.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/dravik-exporter)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dravik-command-tool)
 set(CPACK_PACKAGE_VENDOR "Dravik Command Tool developers")
 set(CPACK_PACKAGE_CONTACT "Dravik Command Tool developers <devel@dravik.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control large-format displays over the LAN and RS-232")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Controls large-format displays over TCP port 5000 and RS-232 lines: power,\n"
-  "input, picture and sound commands, status read-back, display search and video\n"
-  "walls.\n"
-  "Includes dravikctl, a command for scripts, and dravik-display-sim, a simulated\n"
-  "display for trying the tool without hardware.")
+  "Controls large-format displays over TCP port 5000 and RS-232 lines: power, input,\n"
+  "picture and sound commands, status read-back, display search and video walls.\n"
+  "Includes dravikctl, a command for scripts, dravik-exporter, which lets Prometheus\n"
+  "watch the displays, and dravik-display-sim, a simulated display for trying the\n"
+  "tool without hardware.")
 string(JOIN "" CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -74,7 +79,10 @@ set(CPACK_STRIP_FILES ON)
 # The Qt libraries come from dpkg-shlibdeps; the platform plugins that open a window are
 # loaded at run time, so no library dependency names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adduser")
 # The manual pages go into the package compressed (a plain install keeps them as they are).
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/debian/compress_man_pages.cmake)
+# The exporter's user and first configuration are made on install.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/cmake/deb/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

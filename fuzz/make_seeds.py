@@ -128,3 +128,16 @@ frames = request(0x18, [2]) + request(0x33, []) + request(0xA2, [1]) + request(0
 for sel in (0x00, 0x88, 0x48, 0x10):
     put("fuzz_sim_frames", bytes([sel]) + b"\x07" + frames[:7] + b"\x40" + frames[7:])
 put("fuzz_sim_frames", b"\x00\x3f" + b"\xA6\x01\x00\x00\x00\x02\x01" + request(0xFE, []) + b"\x12\xA6")
+
+# dravik-exporter: probe query strings and target texts, and its YAML files.
+for q in [b"target=127.0.0.5", b"target=display-7.example.org:5001@4&module=full&model=LM-55",
+          b"target=%2Fdev%2FttyUSB0%403&module=default", b"target=/dev/pts/7", b"target=a&target=b",
+          b"target=host%zz", b"module=x", b"127.0.0.1:5000@9"]:
+    put("fuzz_probe_request", q)
+for name in ("dravik-exporter.yml", "web-config.yml"):
+    with open(os.path.join(root, "examples", name), "rb") as f:
+        put("fuzz_exporter_config", f.read())
+for y in [b"modules:\n  m:\n    reads: [temperature]\n    timeout: 1m30s\n",
+          b"allowed_targets: [10.0.0.0/8, /dev/ttyS*]\n", b"modules: [\n",
+          b"basic_auth_users:\n  alice: $2y$10$abcdefghijklmnopqrstuuABCDEFGHIJKLMNOPQRSTUVWXYZ01234\n"]:
+    put("fuzz_exporter_config", y)

@@ -8,13 +8,14 @@ set -euo pipefail
 DRAVIK_PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
+  qt6-httpserver-dev qt6-websockets-dev libyaml-cpp-dev prometheus-cpp-dev libcrypt-dev
   fonts-dejavu-core python3
 )
 DRAVIK_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev iproute2
   desktop-file-utils appstream dpkg-dev
   clang libclang-rt-14-dev
-  prometheus lintian
+  prometheus lintian openssl
 )
 
 dravik_missing_packages() {

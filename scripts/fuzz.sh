@@ -32,7 +32,10 @@ summary=()
 while read -r target; do
   [ -n "$target" ] || continue
   dict="fuzz/protocol.dict"
-  case "$target" in fuzz_neighbour|fuzz_ctl_args) dict="fuzz/text.dict" ;; esac
+  case "$target" in
+    fuzz_neighbour|fuzz_ctl_args|fuzz_probe_request) dict="fuzz/text.dict" ;;
+    fuzz_exporter_config) dict="fuzz/yaml.dict" ;;
+  esac
   work="$build/work/$target"
   mkdir -p "$work"
   log="$build/$target.log"

@@ -8,7 +8,7 @@ check="$1" src="$2" build="$3" version="$4"
 app_id=org.dravik.CommandTool
 desktop="$src/resources/$app_id.desktop"
 metainfo="$src/resources/$app_id.metainfo.xml"
-executables=(dravik-command-tool dravikctl dravik-display-sim)
+executables=(dravik-command-tool dravikctl dravik-display-sim dravik-exporter)
 icon_sizes=(48 64 128 256)
 
 failures=0
@@ -130,7 +130,7 @@ destdir)
   fi
 
   # The installed executables run from where they were installed.
-  for exe in dravikctl dravik-display-sim; do
+  for exe in dravikctl dravik-display-sim dravik-exporter; do
     timeout 20 "$root/usr/bin/$exe" --help >"$tmp/help.out" 2>&1 || fail "installed $exe --help exited $?"
     grep -q "$exe" "$tmp/help.out" || fail "installed $exe --help does not name itself"
   done
@@ -159,7 +159,8 @@ package)
   for path in "${executables[@]/#/./usr/bin/}" \
       "./usr/share/applications/$app_id.desktop" "./usr/share/metainfo/$app_id.metainfo.xml" \
       "./usr/share/icons/hicolor/48x48/apps/$app_id.png" "./usr/share/man/man1/dravik-display-sim.1.gz" \
-      "./usr/share/doc/dravik-command-tool/copyright" "./usr/share/doc/dravik-command-tool/changelog.gz"; do
+      "./usr/share/doc/dravik-command-tool/copyright" "./usr/share/doc/dravik-command-tool/changelog.gz" \
+      "./usr/lib/systemd/system/dravik-exporter.service" "./usr/share/man/man1/dravik-exporter.1.gz"; do
     grep -qxF "$path" <<<"$contents" || fail "package lacks $path"
   done
   # Every page of docs/man, compressed, and no page left uncompressed.
