@@ -4,7 +4,9 @@
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
+#include <QEventLoop>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -49,6 +51,28 @@ int SliceMs(const QDeadlineTimer& deadline, const std::function<bool()>& cancell
 }
 
 bool Cancelled(const std::function<bool()>& cancelled) { return cancelled && cancelled(); }
+
+// The connect to its deadline. Without a way to cancel, one blocking wait. With one, the wait
+// runs in a local event loop that looks at the cancel every 50 ms: waitForConnected cannot be
+// sliced, because a slice that runs out abandons the connect (the socket is reset), so a
+// display that took longer than one slice to accept would be reported as not answering.
+bool WaitConnected(QTcpSocket& socket, const QDeadlineTimer& deadline, const std::function<bool()>& cancelled) {
+    if (!cancelled) return socket.waitForConnected(MsLeft(deadline));
+    if (socket.state() == QAbstractSocket::ConnectedState) return true;
+    QEventLoop loop;
+    QObject::connect(&socket, &QAbstractSocket::connected, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (deadline.hasExpired() || cancelled()) loop.quit();
+    });
+    tick.start(std::min(50, std::max(1, MsLeft(deadline))));
+    while (socket.state() != QAbstractSocket::ConnectedState &&
+           socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired() && !cancelled()) {
+        loop.exec();
+    }
+    return socket.state() == QAbstractSocket::ConnectedState;
+}
 
 }  // namespace
 
@@ -124,11 +148,7 @@ LinkStatus LanLink::open(const std::string& addressText) {
     if (status.ok()) {
         socket_ = std::make_unique<QTcpSocket>();
         socket_->connectToHost(address, options_.port);
-        bool connected = false;
-        while (!connected && !Cancelled(options_.cancelled)) {
-            connected = socket_->waitForConnected(SliceMs(deadline, options_.cancelled));
-            if (connected || deadline.hasExpired() || socket_->state() == QAbstractSocket::UnconnectedState) break;
-        }
+        const bool connected = WaitConnected(*socket_, deadline, options_.cancelled);
         if (!connected) {
             status = SocketFailure(*socket_);
             // A connect still pending when the bound ran out reports as a socket time-out.

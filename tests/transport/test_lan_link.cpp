@@ -6,6 +6,13 @@
 
 #include "protocol/frame.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
 namespace dravik::transport::testing {
 namespace {
 
@@ -150,6 +157,53 @@ TEST(LanLink, TimeoutZeroReadsNothingAndDrainDropsTheTailOfALongReply) {
     const std::string hex = protocol::HexSpaced(kTemperatureQuery.bytes());
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"open 127.0.62.12 ok", "sent 127.0.62.12 " + hex,
                                                          "sent 127.0.62.12 " + hex, "reply 127.0.62.12 32"}));
+}
+
+
+// A display that takes longer than one cancel slice (50 ms) to accept is still reached while
+// the link can be cancelled, and a cancel ends a pending connect soon. The slow accept: a
+// listener whose one-entry accept queue is full drops the SYN; the kernel sends it again after
+// about a second, by when the test has taken the first connection off the queue.
+TEST(LanLink, ASlowAcceptConnectsAndACancelEndsAPendingConnect) {
+    const auto listener = [](quint16& port) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(0x7F003E50);  // 127.0.62.80
+        socklen_t len = sizeof a;
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), len), 0);
+        EXPECT_EQ(::listen(fd, 0), 0);
+        EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
+        port = ntohs(a.sin_port);
+        // The queue's one place, taken.
+        const int first = ::socket(AF_INET, SOCK_STREAM, 0);
+        EXPECT_EQ(::connect(first, reinterpret_cast<sockaddr*>(&a), len), 0);
+        return std::pair<int, int>{fd, first};
+    };
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled after 300 ms" : "accepted after about a second");
+        quint16 port = 0;
+        const auto [fd, first] = listener(port);
+        std::atomic<bool> stop{false};
+        LanLinkOptions options;
+        options.port = port;
+        options.cancelled = [&] { return stop.load(); };
+        std::thread helper([&, fd = fd] {
+            std::this_thread::sleep_for(300ms);
+            if (cancel) {
+                stop = true;
+            } else {
+                ::close(::accept(fd, nullptr, nullptr));
+            }
+        });
+        LanLink link(options);
+        const LinkStatus status = link.open("127.0.62.80");
+        helper.join();
+        EXPECT_EQ(status.ok(), !cancel) << status.systemText;
+        link.close();
+        ::close(first);
+        ::close(fd);
+    }
 }
 
 }  // namespace
