@@ -126,20 +126,23 @@ RowResult IdentifyOnLine(transport::Link& line, const targets::Target& target, D
     return row;
 }
 
-// Keeps the last reply of the identity exchange for the caller (the exporter tells a
-// refusing display from one that named itself).
+// Keeps the identity exchange in the display's result: every frame sent and the last reply
+// (the exporter tells a refusing display from one that named itself by it).
 class KeptReplySession final : public discovery::IdentitySession {
 public:
-    KeptReplySession(discovery::IdentitySession& inner, protocol::Bytes& kept) : inner_(inner), kept_(kept) {}
+    KeptReplySession(discovery::IdentitySession& inner, RowResult& row, protocol::Bytes& kept)
+        : inner_(inner), row_(row), kept_(kept) {}
     protocol::Bytes Exchange(const protocol::Frame& query, std::chrono::milliseconds timeout,
                              const discovery::StopSignal& stop) override {
+        row_.framesSent.push_back(query);
         protocol::Bytes reply = inner_.Exchange(query, timeout, stop);
-        if (!reply.empty()) kept_ = reply;
+        if (!reply.empty()) kept_ = row_.reply = reply;
         return reply;
     }
 
 private:
     discovery::IdentitySession& inner_;
+    RowResult& row_;
     protocol::Bytes& kept_;
 };
 
@@ -171,7 +174,7 @@ void IdentifyLan(DisplayResult& r, const DisplayContext& ctx) {
         return;
     }
     r.link = QStringLiteral("Y");
-    KeptReplySession kept(*session, r.identityReply);
+    KeptReplySession kept(*session, r.row, r.identityReply);
     const auto answer = discovery::IdentifyDisplay(kept, options, stop);
     if (!answer) {
         r.row.outcome = Outcome::NoReply;

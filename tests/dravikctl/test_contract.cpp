@@ -287,6 +287,13 @@ TEST(DravikCtlContract, IdentityReadsTheModelEachDisplayReports) {
     EXPECT_EQ(json[0]["outcome"].toString(), "replied");
     EXPECT_EQ(json[1]["values"].toObject()["model"].toString(), "KC-55D3");
     EXPECT_EQ(json[2]["outcome"].toString(), "connect-refused");
+    // Every frame the displays received is listed with its display.
+    for (const auto& [k, display] : {std::pair{0, tagged.get()}, std::pair{1, plain.get()}}) {
+        std::vector<std::string> listed;
+        for (const auto& f : json[static_cast<std::size_t>(k)]["frames"].toArray()) listed.push_back(f.toString().toStdString());
+        EXPECT_EQ(listed, Hex(display->log())) << k;
+        EXPECT_FALSE(listed.empty()) << k;
+    }
     // RS-232 lines are asked too: a path that is no serial line reaches nothing.
     EXPECT_EQ(Ctl({"identity", "--serial", "/dev/null"}).status, kExitNothingReached);
 }
