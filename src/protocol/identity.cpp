@@ -1,9 +1,9 @@
 #include "protocol/identity.h"
 
 #include "protocol/models.h"
+#include "protocol/reply.h"
 
 #include <cctype>
-#include <cstdint>
 
 namespace dravik::protocol {
 
@@ -16,23 +16,23 @@ constexpr std::string_view kUnknownModel = "unknow";
 }  // namespace
 
 Frame BuildIdentityQuery(IdentityForm form, Byte monitorId) {
-    Frame f = form == IdentityForm::A2 ? Frame::Build(0xA2, {0x01}) : Frame::Build(0xA1, {0x00});
+    Frame f = form == IdentityForm::A2 ? Frame::Build(kCmdIdentityA2, {0x01}) : Frame::Build(kCmdIdentityA1, {0x00});
     f.SetMonitorId(monitorId);
     return f;
 }
 
 bool IsTextReply(std::span<const Byte> reply, int limit) {
-    if (reply.size() < 7) return false;
-    return reply[0] == kReplyHeader && static_cast<std::int8_t>(reply[4]) > limit &&
-           (reply[6] == 0xA1 || reply[6] == 0xA2);
+    const Reply r(reply);
+    return r.hasReplyHeader() && r.signedLength() > limit &&
+           (r.command() == kCmdIdentityA1 || r.command() == kCmdIdentityA2);
 }
 
 std::string IdentityText(std::span<const Byte> reply, int limit) {
     std::string text;
     if (!IsTextReply(reply, limit)) return text;
     // Bytes 7 up to, not including, the last one received (the checksum); zeros add nothing.
-    for (std::size_t i = 7; i + 1 < reply.size(); ++i)
-        if (reply[i] != 0) text.push_back(static_cast<char>(reply[i]));
+    for (const Byte b : Reply(reply).data())
+        if (b != 0) text.push_back(static_cast<char>(b));
     return text;
 }
 
@@ -65,10 +65,11 @@ std::string StripMakerName(std::string_view text) {
 }
 
 ProbeStep ClassifyFirstReply(std::span<const Byte> first, std::string& modelText) {
-    if (first.empty() || first[0] != kReplyHeader) return ProbeStep::NoReport;
+    const Reply r(first);
+    if (!r.hasReplyHeader()) return ProbeStep::NoReport;
     // A display answered at this ID. A reply too short to carry its length byte counts as
     // a short reply: the model is not known.
-    if (first.size() < 5 || static_cast<std::int8_t>(first[4]) <= 4) {
+    if (!(r.signedLength() > 4)) {
         modelText = kUnknownModel;
         return ProbeStep::Report;
     }

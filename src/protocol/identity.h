@@ -12,6 +12,9 @@ namespace dravik::protocol {
 
 enum class IdentityForm { A2, A1 };
 
+inline constexpr Byte kCmdIdentityA1 = 0xA1;
+inline constexpr Byte kCmdIdentityA2 = 0xA2;
+
 // A6 ID 00 00 00 04 01 A2 01 CS  or  A6 ID 00 00 00 04 01 A1 00 CS.
 Frame BuildIdentityQuery(IdentityForm form, Byte monitorId);
 
