@@ -29,11 +29,15 @@ inline const QString kNoMonitorDataText = QStringLiteral("NO Monitor Data");
 inline constexpr int kFirstSearchId = 1;
 inline constexpr int kLastSearchId = 25;
 
+// Which page runs the discovery: it picks the identity model table (IdentityModelsOf), and
+// the page words the refusal of a model outside it its own way (Control: RefuseCommand;
+// wall: a message box with the wall page's refusal text).
+enum class SerialPage { Control, Wall };
+protocol::IdentityModels IdentityModelsOf(SerialPage page);
+
 // How one page runs its serial discovery. The two pages differ only in these values.
 struct SerialDiscoveryOptions {
-    // Which model set gives the identity query, and which refusal a refused model gets
-    // (Control: RefuseCommand; wall: a message box with WallRefusalText).
-    protocol::IdentityPage page = protocol::IdentityPage::Control;
+    SerialPage page = SerialPage::Control;
 
     // "Search"
     int searchTextLimit = flows::rules::kSearchTextLimit;  // byte 4 must be above this to carry text
@@ -144,3 +148,13 @@ struct CheckRun {
 CheckRun RunMonitorCheck(const CheckRequest& request, transport::Link& serial, SerialDiscoveryObserver& observer);
 
 }  // namespace dravik::discovery
+
+// Transitional names for src/pages, which still says protocol::IdentityPage and
+// protocol::WallRefusalText: the identity rule itself now takes IdentityModels and knows no
+// page. To go once the pages name discovery::SerialPage and word the wall refusal themselves.
+namespace dravik::protocol {
+using IdentityPage = discovery::SerialPage;
+inline std::string WallRefusalText(std::string_view model) {
+    return std::string(model) + " No This Function or Unsupported !\r\n";
+}
+}  // namespace dravik::protocol

@@ -36,19 +36,13 @@ std::string IdentityText(std::span<const Byte> reply, int limit) {
     return text;
 }
 
-std::optional<IdentityForm> IdentityFormFor(IdentityPage page, std::string_view model) {
-    const bool control = page == IdentityPage::Control;
-    const ModelList a2 = control ? ModelList(identity_forms::kControlA2) : ModelList(identity_forms::kWallA2);
-    const ModelList a1 = control ? ModelList(identity_forms::kControlA1) : ModelList(identity_forms::kWallA1);
+std::optional<IdentityForm> IdentityFormFor(IdentityModels models, std::string_view model) {
+    const bool all = models == IdentityModels::All;
+    const ModelList a2 = all ? ModelList(identity_forms::kControlA2) : ModelList(identity_forms::kWallA2);
+    const ModelList a1 = all ? ModelList(identity_forms::kControlA1) : ModelList(identity_forms::kWallA1);
     if (Contains(a2, model)) return IdentityForm::A2;
     if (Contains(a1, model)) return IdentityForm::A1;
     return std::nullopt;
-}
-
-std::string WallRefusalText(std::string_view model) {
-    std::string text(model);
-    text += " No This Function or Unsupported !\r\n";
-    return text;
 }
 
 bool IsIdentityTag(std::string_view text) { return Contains(kTags, text); }
