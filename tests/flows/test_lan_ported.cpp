@@ -10,6 +10,7 @@
 
 #include "../transport/sim_helpers.h"
 #include "page_recorder.h"
+#include "support/waits.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -318,7 +319,7 @@ TEST(LanSendPorted, ConnectGivesUpAfterItsBoundAndTheWindowThreadRunsOn) {
         r = RunLan(ButtonFlowId::On, {LanTarget("127.0.85.250")});
         done = true;
     });
-    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(dravik::testing::WaitUntil([&] { return done.load(); }, std::chrono::minutes(2)));
     worker.join();
     EXPECT_EQ(r.page.links[0], "N");
     ASSERT_EQ(r.run.rows.size(), 1u);
