@@ -19,6 +19,8 @@ fi
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 echo "=== fuzz build ==="
+# On a fresh clone build/ does not exist yet and the configure log needs its folder.
+mkdir -p "$build"
 if ! CC=clang CXX=clang++ cmake -S fuzz -B "$build" -G Ninja "${launcher[@]}" >"$build.configure.log" 2>&1; then
   cat "$build.configure.log"; exit 1
 fi

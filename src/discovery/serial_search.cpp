@@ -40,12 +40,16 @@ bool LineGone(const transport::ExchangeResult& r) {
 
 }  // namespace
 
+protocol::IdentityModels IdentityModelsOf(SerialPage page) {
+    return page == SerialPage::Wall ? protocol::IdentityModels::Wall : protocol::IdentityModels::All;
+}
+
 SerialDiscoveryOptions ControlPageSerialOptions() { return {}; }
 
 SerialDiscoveryOptions WallPageSerialOptions() {
     namespace r = flows::rules;
     SerialDiscoveryOptions o;
-    o.page = protocol::IdentityPage::Wall;
+    o.page = SerialPage::Wall;
     o.searchTextLimit = r::kWallSearchTextLimit;
     o.searchSecondWaitMs = static_cast<int>(r::kWallSearchSecondWait.count());
     o.stripMakerName = false;
@@ -97,7 +101,7 @@ SearchRun RunIdSearch(const SearchRequest& request, transport::Link& serial, Ser
     }
     observer.status(kSearchingText);
     // The model is taken once: the rows are matched against what was selected at the press.
-    const auto form = protocol::IdentityFormFor(options.page, request.model);
+    const auto form = protocol::IdentityFormFor(IdentityModelsOf(options.page), request.model);
     // A refused model leaves the list as it was and sends nothing.
     if (!form) {
         run.refusal = Outcome::RefusedForModel;
@@ -153,7 +157,7 @@ CheckedRow CheckRow(const CheckRequest& request, int index, transport::Link& ser
     row.target = request.targets[static_cast<std::size_t>(index)];
     observer.rowStarted(index);
 
-    const auto form = protocol::IdentityFormFor(options.page, row.target.model);
+    const auto form = protocol::IdentityFormFor(IdentityModelsOf(options.page), row.target.model);
     if (!form) {
         row.outcome = Outcome::RefusedForModel;
         observer.refused(row.target.model);

@@ -29,11 +29,15 @@ inline const QString kNoMonitorDataText = QStringLiteral("NO Monitor Data");
 inline constexpr int kFirstSearchId = 1;
 inline constexpr int kLastSearchId = 25;
 
+// Which page runs the discovery: it picks the identity model table (IdentityModelsOf), and
+// the page words the refusal of a model outside it its own way (Control: RefuseCommand;
+// wall: a message box with the wall page's refusal text).
+enum class SerialPage { Control, Wall };
+protocol::IdentityModels IdentityModelsOf(SerialPage page);
+
 // How one page runs its serial discovery. The two pages differ only in these values.
 struct SerialDiscoveryOptions {
-    // Which model set gives the identity query, and which refusal a refused model gets
-    // (Control: RefuseCommand; wall: a message box with WallRefusalText).
-    protocol::IdentityPage page = protocol::IdentityPage::Control;
+    SerialPage page = SerialPage::Control;
 
     // "Search"
     int searchTextLimit = flows::rules::kSearchTextLimit;  // byte 4 must be above this to carry text

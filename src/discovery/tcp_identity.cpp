@@ -2,6 +2,7 @@
 
 #include "discovery/scan_rules.h"
 #include "discovery/socket_util.h"
+#include "protocol/reply.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -86,12 +87,14 @@ private:
 }  // namespace
 
 bool ReplyComplete(std::span<const Byte> reply) {
-    if (reply.size() >= kIdentityReplyLimit) return true;
-    if (reply.empty()) return false;
-    if (reply[0] != protocol::kReplyHeader) return true;
-    if (reply.size() < 5) return false;
-    const int announced = static_cast<std::int8_t>(reply[4]);
-    return announced <= 0 || reply.size() >= 5 + static_cast<std::size_t>(announced);
+    const protocol::Reply r(reply);
+    if (r.size() >= kIdentityReplyLimit) return true;
+    if (r.empty()) return false;
+    if (!r.hasReplyHeader()) return true;
+    // The length byte read signed: one of 0x80 and above announces nothing more to wait for.
+    const auto announced = r.signedLength();
+    if (!announced) return false;
+    return *announced <= 0 || r.complete();
 }
 
 std::unique_ptr<IdentitySession> TcpIdentityClient::Connect(const std::string& address, std::uint16_t port,

@@ -3,10 +3,10 @@
 #include "flows/reply_rules.h"
 #include "flows/row_recorder.h"
 #include "protocol/catalogue.h"
+#include "protocol/reply.h"
 #include "protocol/selectors.h"
 #include "protocol/status.h"
 
-#include <cstdint>
 #include <optional>
 
 namespace dravik::flows {
@@ -262,16 +262,16 @@ private:
         RowResult& r = result(i);
         // An acknowledge is never a value, whatever the window's decoder makes of its status
         // byte: only a data reply (length over 4) is reported as one.
-        if (d.result && d.refresh && rules::ClassifyReply(reply) == Outcome::Replied && reply[4] > 4) {
-            Values(reply, run_.values, r.value);
-        }
+        const protocol::Reply frame(reply);
+        if (d.result && d.refresh && frame.isData()) Values(frame, run_.values, r.value);
         obs_.decoded(run_.values, d);
     }
 
     // What a decoded reply carried, by the command it answers.
-    static void Values(const Bytes& reply, const protocol::PageValues& v, Decoded& out) {
-        if (reply.size() < 7) return;
-        switch (reply[6]) {
+    static void Values(const protocol::Reply& reply, const protocol::PageValues& v, Decoded& out) {
+        const auto command = reply.command();
+        if (!command) return;
+        switch (*command) {
             case protocol::kCmdTemperature: out.temperature = v.temperature; break;
             case protocol::kCmdHours: out.hours = v.hours; break;
             case protocol::kCmdBacklightQuery: out.backlight = v.backlight; break;
@@ -425,7 +425,7 @@ private:
             obs_.status(StatusText::None);
             // Byte 4 is the length: below 5 the display only acknowledged and sent no values.
             // A reply too short to hold byte 4 counts as such an acknowledge.
-            if (ex.reply.size() < 5 || static_cast<std::int8_t>(ex.reply[4]) < 5) {
+            if (!(protocol::Reply(ex.reply).signedLength() >= 5)) {
                 if (r.outcome == Outcome::Replied) r.outcome = Outcome::ShortReply;
                 return true;
             }

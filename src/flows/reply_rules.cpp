@@ -1,5 +1,7 @@
 #include "flows/reply_rules.h"
 
+#include "protocol/reply.h"
+
 namespace dravik::flows::rules {
 
 using protocol::Byte;
@@ -47,22 +49,16 @@ ReplyRule SerialGainSet() { return SerialWall(); }
 ReplyRule SerialIdentity() { return Serial(Rule(Millis{500}, kSerialReadRetry, kSerialReadLimit, Millis{200})); }
 
 Outcome ClassifyReply(std::span<const Byte> reply) {
-    if (reply.empty()) return Outcome::NoReply;
-    if (reply[0] != protocol::kReplyHeader) return Outcome::WrongHeader;
-    // 21 ID 00 00 LEN CONTROL COMMAND DATA... CHECKSUM: LEN counts the bytes after itself.
-    if (reply.size() < 5) return Outcome::ShortReply;
-    const std::size_t total = std::size_t{reply[4]} + 5;
-    if (reply[4] < 3 || reply.size() < total) return Outcome::ShortReply;
-    Byte sum = 0;
-    for (std::size_t i = 0; i + 1 < total; ++i) sum ^= reply[i];
-    if (sum != reply[total - 1]) return Outcome::BadChecksum;
-    if (reply[4] == 4) {
-        switch (reply[7]) {
-            case 3: return Outcome::Nack;
-            case 4: return Outcome::Nav;
-            default: break;
-        }
+    const protocol::Reply r(reply);
+    switch (r.fault()) {
+        case protocol::Reply::Fault::Empty: return Outcome::NoReply;
+        case protocol::Reply::Fault::WrongHeader: return Outcome::WrongHeader;
+        case protocol::Reply::Fault::Short: return Outcome::ShortReply;
+        case protocol::Reply::Fault::BadChecksum: return Outcome::BadChecksum;
+        case protocol::Reply::Fault::None: break;
     }
+    if (r.isNack()) return Outcome::Nack;
+    if (r.isNav()) return Outcome::Nav;
     return Outcome::Replied;
 }
 

@@ -11,6 +11,7 @@
 #include "pages/page_flow.h"
 #include "protocol/identity.h"
 #include "pages/page_run.h"
+#include "pages/wall/wall_texts.h"
 
 #include <functional>
 #include <memory>
@@ -76,12 +77,12 @@ public:
         bridge_.call([text](Page& p) { p.feedback().message(text); });
     }
     void refused(const std::string& model) override {
-        const bool control = options_.page == protocol::IdentityPage::Control;
+        const bool control = options_.page == discovery::SerialPage::Control;
         bridge_.call([control, model = QString::fromStdString(model)](Page& p) {
             if (control) {
                 RefuseCommand(p, model);
             } else {
-                p.feedback().message(QString::fromStdString(protocol::WallRefusalText(model.toStdString())));
+                p.feedback().message(wall_texts::Refusal(model));
             }
         });
     }

@@ -2,30 +2,13 @@
 
 #include "protocol/catalogue.h"
 #include "protocol/models.h"
+#include "protocol/reply.h"
 
-#include <cstdint>
 #include <optional>
 
 namespace dravik::protocol {
 
 namespace {
-
-// Bounds-checked view of the received bytes: a byte that did not arrive is nullopt.
-class Reply {
-public:
-    explicit Reply(std::span<const Byte> bytes) : bytes_(bytes) {}
-    std::optional<Byte> at(std::size_t i) const {
-        if (i >= bytes_.size()) return std::nullopt;
-        return bytes_[i];
-    }
-    std::optional<int> signedAt(std::size_t i) const {
-        if (i >= bytes_.size()) return std::nullopt;
-        return static_cast<int>(static_cast<std::int8_t>(bytes_[i]));
-    }
-
-private:
-    std::span<const Byte> bytes_;
-};
 
 // Stores the signed byte at `index` into `field` if it arrived.
 bool StoreSigned(const Reply& r, std::size_t index, int& field) {
@@ -97,12 +80,12 @@ DecodeResult DecodeShort(const Reply& r, Byte command, PageValues& values) {
         case kCmdBacklightQuery: return Stored(StoreSigned(r, 7, values.backlight));
         default: break;
     }
-    const auto status = r.at(7);
+    const auto status = r.status();
     if (!status) return {};
     switch (*status) {
-        case 1: return {false, false, "executed"};
-        case 3: return {false, false, "NACK"};
-        case 4: return {false, false, "NAV"};
+        case kStatusExecuted: return {false, false, "executed"};
+        case kStatusNack: return {false, false, "NACK"};
+        case kStatusNav: return {false, false, "NAV"};
         default: return {true, false, {}};
     }
 }
@@ -111,10 +94,9 @@ DecodeResult DecodeShort(const Reply& r, Byte command, PageValues& values) {
 
 DecodeResult DecodeReply(std::span<const Byte> reply, std::string_view model, PageValues& values) {
     const Reply r(reply);
-    const auto header = r.at(0);
-    const auto length = r.signedAt(4);
-    const auto command = r.at(6);
-    if (!header || *header != kReplyHeader || !length || !command) return {};
+    const auto length = r.signedLength();
+    const auto command = r.command();
+    if (!r.hasReplyHeader() || !length || !command) return {};
     if (*length > 4) return DecodeData(r, *command, model, values);
     if (*length == 4) return DecodeShort(r, *command, values);
     return {};

@@ -1,9 +1,9 @@
 #include "protocol/identity.h"
 
 #include "protocol/models.h"
+#include "protocol/reply.h"
 
 #include <cctype>
-#include <cstdint>
 
 namespace dravik::protocol {
 
@@ -16,39 +16,33 @@ constexpr std::string_view kUnknownModel = "unknow";
 }  // namespace
 
 Frame BuildIdentityQuery(IdentityForm form, Byte monitorId) {
-    Frame f = form == IdentityForm::A2 ? Frame::Build(0xA2, {0x01}) : Frame::Build(0xA1, {0x00});
+    Frame f = form == IdentityForm::A2 ? Frame::Build(kCmdIdentityA2, {0x01}) : Frame::Build(kCmdIdentityA1, {0x00});
     f.SetMonitorId(monitorId);
     return f;
 }
 
 bool IsTextReply(std::span<const Byte> reply, int limit) {
-    if (reply.size() < 7) return false;
-    return reply[0] == kReplyHeader && static_cast<std::int8_t>(reply[4]) > limit &&
-           (reply[6] == 0xA1 || reply[6] == 0xA2);
+    const Reply r(reply);
+    return r.hasReplyHeader() && r.signedLength() > limit &&
+           (r.command() == kCmdIdentityA1 || r.command() == kCmdIdentityA2);
 }
 
 std::string IdentityText(std::span<const Byte> reply, int limit) {
     std::string text;
     if (!IsTextReply(reply, limit)) return text;
     // Bytes 7 up to, not including, the last one received (the checksum); zeros add nothing.
-    for (std::size_t i = 7; i + 1 < reply.size(); ++i)
-        if (reply[i] != 0) text.push_back(static_cast<char>(reply[i]));
+    for (const Byte b : Reply(reply).data())
+        if (b != 0) text.push_back(static_cast<char>(b));
     return text;
 }
 
-std::optional<IdentityForm> IdentityFormFor(IdentityPage page, std::string_view model) {
-    const bool control = page == IdentityPage::Control;
-    const ModelList a2 = control ? ModelList(identity_forms::kControlA2) : ModelList(identity_forms::kWallA2);
-    const ModelList a1 = control ? ModelList(identity_forms::kControlA1) : ModelList(identity_forms::kWallA1);
+std::optional<IdentityForm> IdentityFormFor(IdentityModels models, std::string_view model) {
+    const bool all = models == IdentityModels::All;
+    const ModelList a2 = all ? ModelList(identity_forms::kControlA2) : ModelList(identity_forms::kWallA2);
+    const ModelList a1 = all ? ModelList(identity_forms::kControlA1) : ModelList(identity_forms::kWallA1);
     if (Contains(a2, model)) return IdentityForm::A2;
     if (Contains(a1, model)) return IdentityForm::A1;
     return std::nullopt;
-}
-
-std::string WallRefusalText(std::string_view model) {
-    std::string text(model);
-    text += " No This Function or Unsupported !\r\n";
-    return text;
 }
 
 bool IsIdentityTag(std::string_view text) { return Contains(kTags, text); }
@@ -65,10 +59,11 @@ std::string StripMakerName(std::string_view text) {
 }
 
 ProbeStep ClassifyFirstReply(std::span<const Byte> first, std::string& modelText) {
-    if (first.empty() || first[0] != kReplyHeader) return ProbeStep::NoReport;
+    const Reply r(first);
+    if (!r.hasReplyHeader()) return ProbeStep::NoReport;
     // A display answered at this ID. A reply too short to carry its length byte counts as
     // a short reply: the model is not known.
-    if (first.size() < 5 || static_cast<std::int8_t>(first[4]) <= 4) {
+    if (!(r.signedLength() > 4)) {
         modelText = kUnknownModel;
         return ProbeStep::Report;
     }

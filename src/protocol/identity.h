@@ -12,6 +12,9 @@ namespace dravik::protocol {
 
 enum class IdentityForm { A2, A1 };
 
+inline constexpr Byte kCmdIdentityA1 = 0xA1;
+inline constexpr Byte kCmdIdentityA2 = 0xA2;
+
 // A6 ID 00 00 00 04 01 A2 01 CS  or  A6 ID 00 00 00 04 01 A1 00 CS.
 Frame BuildIdentityQuery(IdentityForm form, Byte monitorId);
 
@@ -24,13 +27,11 @@ bool IsTextReply(std::span<const Byte> reply, int limit = 4);
 // otherwise "". Never reads past `reply.size()`.
 std::string IdentityText(std::span<const Byte> reply, int limit = 4);
 
-// Which identity query a model gets on each page; nullopt: the page refuses the model
-// (Control page: RefusalText of selectors.h; wall page: WallRefusalText).
-enum class IdentityPage { Control, Wall };
-std::optional<IdentityForm> IdentityFormFor(IdentityPage page, std::string_view model);
-
-// The wall page's refusal: the model name and its own fixed text.
-std::string WallRefusalText(std::string_view model);
+// Which model table decides the identity query: every model the tool drives, or the models
+// a video wall is built from (a smaller set, in which KC-55D3 and KC-55H3 take A1 00).
+enum class IdentityModels { All, Wall };
+// The identity query a model gets under that table; nullopt: the table does not hold it.
+std::optional<IdentityForm> IdentityFormFor(IdentityModels models, std::string_view model);
 
 // True for the first-reply tags that call for the second query:
 // "LM", "JSV-Q", "KA-xxQ", "ORV", "ORV_92Q".

@@ -2,16 +2,11 @@
 
 #include "protocol/catalogue.h"
 #include "protocol/models.h"
-
-#include <cstdint>
+#include "protocol/reply.h"
 
 namespace dravik::protocol {
 
 namespace {
-
-constexpr Byte kCmdWall = 0x22;
-constexpr Byte kCmdGainSet = 0x36;
-constexpr Byte kCmdGainQuery = 0x37;
 
 constexpr std::string_view kLongGainModels[] = {"KC-55D3", "KC-55H3"};
 
@@ -57,12 +52,13 @@ Frame BuildGainSet(int red, int green, int blue, std::string_view model) {
 }
 
 bool DecodeGainReply(std::span<const Byte> reply, int& red, int& green, int& blue) {
-    if (reply.size() < 10) return false;  // the three gains must all have arrived
-    if (reply[0] != kReplyHeader || static_cast<std::int8_t>(reply[4]) <= 4 || reply[6] != kCmdGainQuery)
+    const Reply r(reply);
+    // The three gains, bytes 7..9, must all have arrived.
+    if (r.size() < 10 || !r.hasReplyHeader() || !(r.signedLength() > 4) || r.command() != kCmdGainQuery)
         return false;
-    red = reply[7];
-    green = reply[8];
-    blue = reply[9];
+    red = *r.at(7);
+    green = *r.at(8);
+    blue = *r.at(9);
     return true;
 }
 

@@ -9,6 +9,10 @@
 
 namespace dravik::protocol {
 
+inline constexpr Byte kCmdWall = 0x22;
+inline constexpr Byte kCmdGainSet = 0x36;
+inline constexpr Byte kCmdGainQuery = 0x37;
+
 Frame BuildWallPower(bool on);  // 18 02 / 18 01
 Frame BuildWallMode(bool on);   // 22 01 02 00 00 / 22 00 02 00 00
 

@@ -38,11 +38,6 @@ void AddressAndSeal(protocol::Frame& frame, const QString& idText) {
     protocol::AddressAndSeal(frame, idText.toStdString());
 }
 
-void AddressAndSealWall(protocol::Frame& frame, const QString& idText) {
-    const long long value = protocol::DecimalValue(idText.toStdString());
-    frame.SetMonitorId(value >= 1 && value <= 25 ? static_cast<protocol::Byte>(value) : protocol::Byte{1});
-}
-
 QString HexSpaced(std::span<const protocol::Byte> bytes) {
     return QString::fromStdString(protocol::HexSpaced(bytes));
 }

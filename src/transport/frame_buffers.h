@@ -30,8 +30,7 @@ struct ReplyBuffer {
 
 // Byte 1 = the ID text's decimal value (low 8 bits), checksum recomputed.
 void AddressAndSeal(protocol::Frame& frame, const QString& idText);
-// The wall page's variant: an ID outside 1..25 (empty and non-numeric text included) is 1.
-void AddressAndSealWall(protocol::Frame& frame, const QString& idText);
+// The wall page's addressing is protocol::AddressAndSealWall (protocol/wall.h).
 // "%02X " per byte / "%02X" per byte.
 QString HexSpaced(std::span<const protocol::Byte> bytes);
 QString HexPacked(std::span<const protocol::Byte> bytes);

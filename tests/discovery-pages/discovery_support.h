@@ -5,9 +5,10 @@
 
 #include "discovery/backends.h"
 #include "discovery/fakes.h"
-#include "display-sim/serial_line.h"
-#include "protocol/frame.h"
+#include "protocol/reply.h"
 #include "support/recording_feedback.h"
+#include "support/sim_displays.h"
+#include "support/waits.h"
 
 #include <gtest/gtest.h>
 
@@ -44,38 +45,23 @@ public:
     QStringList events;
 };
 
-// Runs the event loop until `done` holds or `limit` passes; true when it held.
-inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
+using dravik::testing::StartLine;
+using dravik::testing::WaitUntil;
 
 inline sim::DisplayConfig SerialDisplay(int id, const std::string& model, bool makerPrefix = false) {
-    sim::DisplayConfig c;
-    c.model = model;
-    c.monitorId = id;
+    sim::DisplayConfig c = dravik::testing::Config(model, id);
     c.makerPrefix = makerPrefix;
     return c;
-}
-
-inline std::unique_ptr<sim::SerialLine> StartLine(std::vector<sim::DisplayConfig> displays) {
-    auto line = std::make_unique<sim::SerialLine>(std::move(displays));
-    std::string error;
-    EXPECT_TRUE(line->start(&error)) << error;
-    return line;
 }
 
 // The IDs (byte 1) and commands (byte 7) of the frames a line heard, as "ID:CMD".
 inline std::vector<std::string> Heard(const sim::SerialLine& line) {
     std::vector<std::string> out;
     for (const auto& e : line.log()) {
-        if (e.bytes.size() < 8) continue;
+        const protocol::Request frame(e.bytes);
+        if (!frame.command()) continue;
         char text[16];
-        std::snprintf(text, sizeof text, "%d:%02X", e.bytes[1], e.bytes[7]);
+        std::snprintf(text, sizeof text, "%d:%02X", *frame.monitorId(), *frame.command());
         out.emplace_back(text);
     }
     return out;

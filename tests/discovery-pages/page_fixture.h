@@ -4,6 +4,7 @@
 
 #include "discovery_support.h"
 #include "pages/page_environment.h"
+#include "support/widgets.h"
 #include "targets/local_address.h"
 
 #include <QAbstractButton>
@@ -77,9 +78,7 @@ protected:
     }
     template <typename T = QWidget>
     T* Child(const char* name) {
-        auto* w = page_->template findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return dravik::testing::Named<T>(page_.get(), name);
     }
     // Every row as "c0|c1|c2|c3|c4", sorted: scan results arrive in any order.
     QStringList SortedRows() {

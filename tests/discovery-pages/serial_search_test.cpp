@@ -3,6 +3,7 @@
 // both pages' options: the cases the pages' own tests cannot reach through a simulated
 // display, and the waits each step takes.
 #include "discovery/serial_search.h"
+#include "pages/wall/wall_texts.h"
 #include "discovery_support.h"
 
 #include "transport/memory_link.h"
@@ -122,6 +123,12 @@ Millis SearchTime(const SerialDiscoveryOptions& o, int answering, int silent) {
     return answered * answering + nothing * silent;
 }
 
+// The wall page refuses a model outside its table with its own text (moved from the
+// protocol tests with the text).
+TEST(SerialSearch, WallRefusalText) {
+    EXPECT_EQ(pages::wall_texts::Refusal("LM-55A"), "LM-55A No This Function or Unsupported !\r\n");
+}
+
 TEST(SerialSearch, SearchByPage) {
     const auto control = discovery::ControlPageSerialOptions();
     const auto wall = discovery::WallPageSerialOptions();
@@ -156,7 +163,7 @@ TEST(SerialSearch, SearchByPage) {
         for (int id = 1; id <= 25; ++id) {
             const auto& frame = line.sent()[static_cast<std::size_t>(id - 1)].frame;
             EXPECT_EQ(frame[1], id);
-            EXPECT_EQ(frame[7], protocol::IdentityFormFor(c.options.page, c.model) == protocol::IdentityForm::A1
+            EXPECT_EQ(frame[7], protocol::IdentityFormFor(discovery::IdentityModelsOf(c.options.page), c.model) == protocol::IdentityForm::A1
                                     ? 0xA1 : 0xA2);
             EXPECT_EQ(frame.back(), protocol::Checksum(std::span(frame).first(frame.size() - 1)));
         }

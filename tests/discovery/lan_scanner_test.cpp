@@ -3,6 +3,7 @@
 #include "discovery/lan_scanner.h"
 
 #include "fakes.h"
+#include "support/waits.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -58,12 +59,7 @@ struct RecordingSink final : ScanSink {
 // Runs the test thread's event loop until `done` (a generous cap keeps a broken build from
 // hanging the suite; no timing is asserted).
 bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds cap = 60s) {
-    const auto deadline = std::chrono::steady_clock::now() + cap;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(1ms);
-    }
-    return done();
+    return dravik::testing::WaitUntil(done, cap);
 }
 
 void PumpFor(std::chrono::milliseconds time) {

@@ -2,6 +2,7 @@
 #include "discovery/lan_scanner.h"
 
 #include "fakes.h"
+#include "support/waits.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -75,14 +76,7 @@ struct ProgressSink final : ScanSink {
     }
 };
 
-bool PumpUntil(const std::function<bool()>& done) {
-    const auto cap = std::chrono::steady_clock::now() + 60s;
-    while (!done() && std::chrono::steady_clock::now() < cap) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(1ms);
-    }
-    return done();
-}
+bool PumpUntil(const std::function<bool()>& done) { return dravik::testing::WaitUntil(done, 60s); }
 
 // The count never goes down and ends at 254 of 254, also when every probe fails.
 TEST(LanScanner, ProgressCountsEveryHostOnceInOrder) {

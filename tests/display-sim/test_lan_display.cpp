@@ -2,6 +2,7 @@
 // own address (127.0.3.x, port 5000) so that tests run in parallel.
 #include "display-sim/lan_display.h"
 #include "sim_client.h"
+#include "protocol/reply.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -66,7 +67,7 @@ TEST(LanDisplay, AnswersAnyIdUnlessStrict) {
     auto d = Start("127.0.3.3", config);
     const Bytes reply = Exchange("127.0.3.3", Request(0x2F, {}, 7));
     ASSERT_GE(reply.size(), 8u);
-    EXPECT_EQ(reply[1], 3);  // the display's own ID, whatever the frame said
+    EXPECT_EQ(protocol::Reply(reply).monitorId(), 3);  // the display's own ID, whatever the frame said
     EXPECT_EQ(d->log().at(0).addressedId, 7);
 
     config.answerAnyId = false;
@@ -124,10 +125,10 @@ TEST(LanDisplay, FaultsAreObservedOnTheWire) {
              EXPECT_EQ(c.reply(5s).size(), 10u);
              EXPECT_GE(std::chrono::steady_clock::now() - t0, 250ms);  // at least, never at most
          }},
-        {"wrong header", Fault::WrongHeader, [](TcpClient& c) { EXPECT_EQ(c.reply().at(0), 0x12); }},
-        {"short", Fault::ShortReply, [](TcpClient& c) { EXPECT_EQ(c.reply().at(4), 0x04); }},
-        {"nack", Fault::Nack, [](TcpClient& c) { EXPECT_EQ(c.reply().at(7), kStatusNack); }},
-        {"nav", Fault::Nav, [](TcpClient& c) { EXPECT_EQ(c.reply().at(7), kStatusNav); }},
+        {"wrong header", Fault::WrongHeader, [](TcpClient& c) { EXPECT_EQ(protocol::Reply(c.reply()).header(), 0x12); }},
+        {"short", Fault::ShortReply, [](TcpClient& c) { EXPECT_EQ(protocol::Reply(c.reply()).length(), 0x04); }},
+        {"nack", Fault::Nack, [](TcpClient& c) { EXPECT_TRUE(protocol::Reply(c.reply()).isNack()); }},
+        {"nav", Fault::Nav, [](TcpClient& c) { EXPECT_TRUE(protocol::Reply(c.reply()).isNav()); }},
         {"long", Fault::LongReply, [](TcpClient& c) { EXPECT_GT(c.reply().size(), kLanReplyLimit); }},
         {"close", Fault::CloseAtOnce, [](TcpClient& c) { EXPECT_TRUE(c.closedByPeer(5s)); }},
     };

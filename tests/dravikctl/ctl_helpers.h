@@ -2,9 +2,8 @@
 // own addresses in 127.0.8.1 .. 127.0.8.250 so the tests run in parallel.
 #pragma once
 
-#include "display-sim/lan_display.h"
-#include "display-sim/serial_line.h"
 #include "dravikctl/dravikctl.h"
+#include "support/sim_displays.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -59,36 +57,11 @@ inline CtlRun Ctl(std::vector<std::string> args) {
     return o;
 }
 
-inline sim::DisplayConfig Config(const std::string& model, int id = 1, sim::Fault fault = sim::Fault::None) {
-    sim::DisplayConfig c;
-    c.model = model;
-    c.monitorId = id;
-    c.fault = fault;
-    return c;
-}
+using dravik::testing::Config;
+using dravik::testing::StartLan;
+using dravik::testing::StartLine;
 
-inline std::unique_ptr<sim::LanDisplay> StartLan(const std::string& address, sim::DisplayConfig config) {
-    auto d = std::make_unique<sim::LanDisplay>(address, std::move(config));
-    std::string error;
-    EXPECT_TRUE(d->start(&error)) << address << ": " << error;
-    return d;
-}
-
-inline std::unique_ptr<sim::SerialLine> StartLine(std::vector<sim::DisplayConfig> displays) {
-    auto line = std::make_unique<sim::SerialLine>(std::move(displays));
-    std::string error;
-    EXPECT_TRUE(line->start(&error)) << error;
-    return line;
-}
-
-inline std::vector<std::string> Hex(const std::vector<sim::LogEntry>& log) {
-    std::vector<std::string> v;
-    for (const auto& e : log) {
-        std::string h = e.hex;
-        while (!h.empty() && h.back() == ' ') h.pop_back();
-        v.push_back(h);
-    }
-    return v;
-}
+// The frames a display logged, as hex without the trailing blank.
+inline std::vector<std::string> Hex(const std::vector<sim::LogEntry>& log) { return dravik::testing::Frames(log); }
 
 }  // namespace dravik::ctl::testing

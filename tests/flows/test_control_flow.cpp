@@ -4,6 +4,7 @@
 
 #include "flows/reply_rules.h"
 #include "protocol/frame.h"
+#include "support/frames.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +22,7 @@ using protocol::Bytes;
 using flows::ButtonFlowId;
 
 enum class Peer { Ack, Silent, Nack, Nav, Refuses, WrongHeader, Temperature32 };
-
-Bytes Sealed(Bytes b) {
-    Byte x = 0;
-    for (std::size_t i = 0; i + 1 < b.size(); ++i) x ^= b[i];
-    b.back() = x;
-    return b;
-}
+using dravik::testing::Sealed;
 
 Bytes Answer(Peer peer, Byte id, Byte command) {
     switch (peer) {

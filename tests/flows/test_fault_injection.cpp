@@ -6,6 +6,7 @@
 
 #include "protocol/catalogue.h"
 #include "transport/memory_link.h"
+#include "support/frames.h"
 
 #include <gtest/gtest.h>
 
@@ -22,13 +23,7 @@ using transport::MemoryLink;
 
 const char* const kAddress = "127.0.50.200";
 constexpr int kId = 3;
-
-Bytes Sealed(Bytes b) {
-    Byte x = 0;
-    for (std::size_t i = 0; i + 1 < b.size(); ++i) x ^= b[i];
-    b.back() = x;
-    return b;
-}
+using dravik::testing::Sealed;
 
 // A well display: data for the queries, an acknowledge for everything else.
 Bytes Answer(std::span<const Byte> frame) {

@@ -2,6 +2,7 @@
 #include "flows/reply_rules.h"
 
 #include "protocol/frame.h"
+#include "support/frames.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,7 @@ namespace dravik::flows {
 namespace {
 
 using protocol::Bytes;
-
-Bytes Sealed(Bytes b) {
-    protocol::Byte x = 0;
-    for (std::size_t i = 0; i + 1 < b.size(); ++i) x ^= b[i];
-    b.back() = x;
-    return b;
-}
+using dravik::testing::Sealed;
 
 TEST(ClassifyReply, EachKindOfReply) {
     struct Case {

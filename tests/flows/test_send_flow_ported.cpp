@@ -12,9 +12,9 @@
 
 #include "../transport/sim_helpers.h"
 #include "page_recorder.h"
+#include "support/waits.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 
 #include <atomic>
 #include <map>
@@ -357,14 +357,12 @@ TEST(SendFlowsPorted, AJobWhileAnotherRunsIsRefused) {
     EXPECT_TRUE(worker.running());
     EXPECT_FALSE(worker.start([&] { ran += 10; }, {}));
     release = true;
-    QDeadlineTimer deadline(5000);
-    while (!done && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ASSERT_TRUE(done);
+    ASSERT_TRUE(dravik::testing::WaitUntil([&] { return done; }, std::chrono::seconds(5)));
     EXPECT_FALSE(worker.running());
     EXPECT_EQ(ran, 1);
     done = false;
     EXPECT_TRUE(worker.start([&] { ++ran; }, [&] { done = true; }));
-    while (!done && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    dravik::testing::WaitUntil([&] { return done; }, std::chrono::seconds(5));
     EXPECT_EQ(ran, 2);
 }
 

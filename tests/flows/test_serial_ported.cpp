@@ -8,6 +8,7 @@
 
 #include "../transport/sim_helpers.h"
 #include "page_recorder.h"
+#include "protocol/reply.h"
 
 #include <QElapsedTimer>
 
@@ -95,7 +96,7 @@ TEST(SerialSendPorted, AddressesByTheRowsIdAndKeepsTheReply) {
         ASSERT_EQ(run.rows.size(), 1u);
         const RowResult& row = run.rows[0];
         ASSERT_EQ(row.reply.size(), 9u);  // the acknowledge of display 3
-        EXPECT_EQ(row.reply[1], 3);
+        EXPECT_EQ(protocol::Reply(row.reply).monitorId(), 3);
         EXPECT_EQ(row.outcome, Outcome::Replied);
         EXPECT_EQ(page.rx, show ? protocol::HexPacked(row.reply) : "");
         // The flow clears the TX box first; the sealed frame shows only with the Show flag.
@@ -115,7 +116,7 @@ TEST(SerialQueryPorted, ReplyOrMessage) {
     EXPECT_EQ(answered.decodes, 1);
     ASSERT_EQ(first.rows.size(), 1u);
     ASSERT_GE(first.rows[0].reply.size(), 8u);
-    EXPECT_EQ(first.rows[0].reply[7], 0xF6);
+    EXPECT_EQ(protocol::Reply(first.rows[0].reply).status(), 0xF6);
     EXPECT_EQ(first.rows[0].value.temperature, -10);
     EXPECT_EQ(answered.statusLine, "");
     EXPECT_TRUE(answered.messages.empty());
@@ -177,7 +178,7 @@ TEST(SerialReadThenSetPorted, SetFrameFollowsALengthOfFiveOrMore) {
             EXPECT_EQ(spaced, 1);
             EXPECT_EQ(page.rx, protocol::HexPacked(row.reply));
             ASSERT_GE(row.reply.size(), 7u);
-            EXPECT_EQ(row.reply[6], row.framesSent[1][7]);
+            EXPECT_EQ(protocol::Reply(row.reply).command(), protocol::Request(row.framesSent[1].bytes()).command());
             EXPECT_EQ(page.links[0], "Y");
         }
     }
@@ -207,8 +208,8 @@ TEST(SerialExchangesPorted, LeftoversAreNoAnswerToTheNextFrame) {
         ASSERT_EQ(query.rows.size(), 1u);
         const RowResult& row = query.rows[0];
         ASSERT_GE(row.reply.size(), 7u);
-        EXPECT_EQ(row.reply[0], 0x21);
-        EXPECT_EQ(row.reply[6], 0x2F);  // the answer to this query, not the leftover
+        EXPECT_EQ(protocol::Reply(row.reply).header(), 0x21);
+        EXPECT_EQ(protocol::Reply(row.reply).command(), 0x2F);  // the answer to this query, not the leftover
         EXPECT_EQ(row.outcome, Outcome::Replied);
     }
 }

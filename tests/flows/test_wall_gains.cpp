@@ -3,6 +3,7 @@
 #include "flows/wall_commands.h"
 
 #include "transport/memory_link.h"
+#include "support/frames.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +22,7 @@ using transport::Millis;
 
 const char* const kAddress = "127.0.81.20";
 constexpr int kId = 3;
-
-Bytes Sealed(Bytes b) {
-    Byte x = 0;
-    for (std::size_t i = 0; i + 1 < b.size(); ++i) x ^= b[i];
-    b.back() = x;
-    return b;
-}
+using dravik::testing::Sealed;
 
 const Bytes kGains = Sealed({0x21, kId, 0, 0, 6, 1, 0x37, 100, 50, 10, 0});
 const Bytes kAck = Sealed({0x21, kId, 0, 0, 4, 1, 0x37, 0x00, 0});

@@ -57,9 +57,7 @@ TEST(ControlPageResponsive, APageClosedMidFlowGoesAwayCleanly) {
     });
     QAbstractButton* b = h.button(1035);
     b->click();
-    QDeadlineTimer deadline(30000);
-    while (!destroyed && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    ASSERT_TRUE(destroyed);
+    ASSERT_TRUE(dravik::testing::WaitUntil([&] { return destroyed; }, std::chrono::seconds(30)));
     // The walk stopped at the row in flight: no later row was contacted.
     for (std::size_t i = 1; i < displays.size(); ++i) EXPECT_TRUE(displays[i]->log().empty()) << i;
     h.createPage();  // and a new page works

@@ -5,6 +5,7 @@
 #include "protocol/frame.h"
 
 #include "display-sim/frame_log.h"
+#include "support/frames.h"
 
 #include <chrono>
 #include <string>
@@ -40,13 +41,7 @@ inline std::vector<std::string> InArrivalOrder(std::vector<std::vector<sim::LogE
     std::vector<sim::LogEntry> all;
     for (auto& log : logs) all.insert(all.end(), log.begin(), log.end());
     std::stable_sort(all.begin(), all.end(), [](const sim::LogEntry& a, const sim::LogEntry& b) { return a.time < b.time; });
-    std::vector<std::string> out;
-    for (const auto& e : all) {
-        std::string hex = e.hex;
-        while (!hex.empty() && hex.back() == ' ') hex.pop_back();
-        out.push_back(hex);
-    }
-    return out;
+    return dravik::testing::Frames(all);
 }
 
 }  // namespace dravik::pages::testing

@@ -1,6 +1,7 @@
 // A Control page for tests: offscreen, in a fresh temporary current directory (the list
 // files live there), with a recording Feedback, a fixed local address and an injected COM
 // port lister. Controls are found by their identifier, as the operator's tools find them.
+// Simulated displays, frames and waits come from tests/support.
 #pragma once
 
 #include "controls/ipv4_edit.h"
@@ -9,14 +10,13 @@
 #include "support/recording_feedback.h"
 #include "targets/local_address.h"
 
-#include "display-sim/lan_display.h"
-#include "display-sim/serial_line.h"
+#include "support/sim_displays.h"
+#include "support/waits.h"
+#include "support/widgets.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -33,14 +33,7 @@
 
 namespace dravik::pages::testing {
 
-inline QWidget* FindControl(QWidget* root, int id) {
-    const auto widgets = root->findChildren<QWidget*>();
-    for (QWidget* w : widgets) {
-        const QVariant v = w->property("controlId");
-        if (v.isValid() && v.toInt() == id) return w;
-    }
-    return nullptr;
-}
+inline QWidget* FindControl(QWidget* root, int id) { return dravik::testing::WithControlId(root, id); }
 
 struct HarnessOptions {
     std::optional<QString> localAddress = QStringLiteral("127.0.6.1");
@@ -108,11 +101,7 @@ public:
 
     // Takes events until the page's flow has ended (at most two minutes).
     void waitIdle() const {
-        QDeadlineTimer deadline(120000);
-        while (page->flowRunning() && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
+        dravik::testing::WaitUntil([this] { return !page->flowRunning(); }, std::chrono::minutes(2));
         QCoreApplication::processEvents();
     }
 
@@ -164,39 +153,14 @@ private:
 // ---------------------------------------------------------------------------------------
 // Simulated displays.
 
+// The Control page tests' name for a display's configuration.
 inline sim::DisplayConfig Display(const std::string& model, int id = 1, sim::Fault fault = sim::Fault::None) {
-    sim::DisplayConfig c;
-    c.model = model;
-    c.monitorId = id;
-    c.fault = fault;
-    return c;
+    return dravik::testing::Config(model, id, fault);
 }
 
-inline std::unique_ptr<sim::LanDisplay> StartLan(const std::string& address, sim::DisplayConfig config) {
-    auto display = std::make_unique<sim::LanDisplay>(address, std::move(config));
-    std::string error;
-    EXPECT_TRUE(display->start(&error)) << address << ": " << error;
-    return display;
-}
-
-inline std::unique_ptr<sim::SerialLine> StartLine(std::vector<sim::DisplayConfig> displays) {
-    auto line = std::make_unique<sim::SerialLine>(std::move(displays));
-    std::string error;
-    EXPECT_TRUE(line->start(&error)) << error;
-    return line;
-}
-
-inline QString PathOf(const sim::SerialLine& line) { return QString::fromStdString(line.devicePath()); }
-
-// The frames a log holds, as "%02X " text without the trailing blank.
-inline std::vector<std::string> Frames(const std::vector<sim::LogEntry>& log) {
-    std::vector<std::string> out;
-    for (const auto& e : log) {
-        std::string hex = e.hex;
-        while (!hex.empty() && hex.back() == ' ') hex.pop_back();
-        out.push_back(hex);
-    }
-    return out;
-}
+using dravik::testing::Frames;
+using dravik::testing::PathOf;
+using dravik::testing::StartLan;
+using dravik::testing::StartLine;
 
 }  // namespace dravik::pages::testing

@@ -8,11 +8,11 @@
 #include "pages/wall/spin_edit.h"
 #include "pages/wall/video_wall_page.h"
 #include "support/recording_feedback.h"
+#include "support/waits.h"
+#include "support/widgets.h"
 #include "targets/local_address.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -107,11 +107,7 @@ protected:
         const bool idle = !page_->flowRunning();
         click();
         if (!idle) return;
-        QDeadlineTimer deadline(120000);
-        while (page_->flowRunning() && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
+        dravik::testing::WaitUntil([this] { return !page_->flowRunning(); }, std::chrono::minutes(2));
         QCoreApplication::processEvents();
     }
     // Until the running command and every command waiting after it have ended.
@@ -125,9 +121,7 @@ protected:
     }
     template <typename T = QWidget>
     T* Child(const char* name) {
-        auto* w = page_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return dravik::testing::Named<T>(page_.get(), name);
     }
     QTableWidget* List() { return Child<QTableWidget>("wallTargetList"); }
     void Select(int row) {

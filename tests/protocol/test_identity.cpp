@@ -87,20 +87,19 @@ TEST(Identity, ProbeModelText) {
     }
 }
 
-TEST(Identity, FormPerPage) {
-    using P = IdentityPage;
+TEST(Identity, FormPerModelTable) {
+    using P = IdentityModels;
     using F = IdentityForm;
     const struct { P page; const char* model; std::optional<F> form; } cases[] = {
-        {P::Control, "KA-55", F::A2},    {P::Control, "GBW-2201", F::A2}, {P::Control, "KC-55D3", F::A2},
-        {P::Control, "LM-55", F::A1},    {P::Control, "KA-43Q", F::A1},   {P::Control, "LM-4302", std::nullopt},
-        {P::Control, "NFB-6502", std::nullopt}, {P::Control, "", std::nullopt},
+        {P::All, "KA-55", F::A2},    {P::All, "GBW-2201", F::A2}, {P::All, "KC-55D3", F::A2},
+        {P::All, "LM-55", F::A1},    {P::All, "KA-43Q", F::A1},   {P::All, "LM-4302", std::nullopt},
+        {P::All, "NFB-6502", std::nullopt}, {P::All, "", std::nullopt},
         {P::Wall, "KA-55", F::A2},       {P::Wall, "LX-24", F::A2},       {P::Wall, "KC-55D3", F::A1},
         {P::Wall, "LM-55", F::A1},       {P::Wall, "LM-55A", std::nullopt}, {P::Wall, "GBW-2201", std::nullopt},
         {P::Wall, "SVL-4301", std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IdentityFormFor(c.page, c.model), c.form) << (c.page == P::Wall ? "wall " : "control ") << c.model;
-    EXPECT_EQ(WallRefusalText("LM-55A"), "LM-55A No This Function or Unsupported !\r\n");
+        EXPECT_EQ(IdentityFormFor(c.page, c.model), c.form) << (c.page == P::Wall ? "wall " : "all ") << c.model;
 }
 
 }  // namespace

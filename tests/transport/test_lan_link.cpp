@@ -5,6 +5,7 @@
 #include "sim_helpers.h"
 
 #include "protocol/frame.h"
+#include "protocol/reply.h"
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
@@ -76,7 +77,7 @@ TEST(LanLink, OneExchangePerSimulatorFault) {
             // A data reply: its length byte says how many follow.
             if (c.size > 0) {
                 ASSERT_GE(r.reply.size(), 5u);
-                EXPECT_EQ(r.reply.size(), 5u + r.reply[4]);
+                EXPECT_EQ(r.reply.size(), protocol::Reply(r.reply).expectedSize());
             }
         } else {
             EXPECT_EQ(r.reply.size(), c.size);
@@ -85,10 +86,10 @@ TEST(LanLink, OneExchangePerSimulatorFault) {
             EXPECT_TRUE(r.reply.empty());
         }
         if (c.header >= 0 && !r.reply.empty()) {
-            EXPECT_EQ(r.reply[0], c.header);
+            EXPECT_EQ(protocol::Reply(r.reply).header(), c.header);
         }
         if (c.status >= 0 && r.reply.size() > 7) {
-            EXPECT_EQ(r.reply[7], c.status);
+            EXPECT_EQ(protocol::Reply(r.reply).status(), c.status);
         }
         ASSERT_TRUE(display->waitForLog(1, 2s));
         EXPECT_EQ(display->log().at(0).bytes, kTemperatureQuery.bytes());
@@ -152,7 +153,7 @@ TEST(LanLink, TimeoutZeroReadsNothingAndDrainDropsTheTailOfALongReply) {
     // reply to the second frame starts with its own header.
     const ExchangeResult second = link.exchange(kTemperatureQuery.bytes(), QueryRule());
     ASSERT_EQ(second.reply.size(), 32u);
-    EXPECT_EQ(second.reply[0], 0x21);
+    EXPECT_EQ(protocol::Reply(second.reply).header(), 0x21);
     ASSERT_TRUE(display->waitForLog(2, 2s));
     const std::string hex = protocol::HexSpaced(kTemperatureQuery.bytes());
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"open 127.0.62.12 ok", "sent 127.0.62.12 " + hex,

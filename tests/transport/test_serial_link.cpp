@@ -4,6 +4,7 @@
 #include "ui/texts.h"
 
 #include "sim_helpers.h"
+#include "protocol/reply.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,11 +90,12 @@ TEST(SerialLink, OneExchangePerSimulatorFault) {
             continue;
         }
         ASSERT_GE(r.reply.size(), 8u);
-        EXPECT_EQ(r.reply.size(), c.size == kData ? 5u + r.reply[4] : c.size);
-        EXPECT_EQ(r.reply[0], c.header);
-        EXPECT_EQ(r.reply[1], c.id);
+        const protocol::Reply reply(r.reply);
+        EXPECT_EQ(r.reply.size(), c.size == kData ? reply.expectedSize().value_or(0) : c.size);
+        EXPECT_EQ(reply.header(), c.header);
+        EXPECT_EQ(reply.monitorId(), c.id);
         if (c.status >= 0) {
-            EXPECT_EQ(r.reply[7], c.status);
+            EXPECT_EQ(reply.status(), c.status);
         }
     }
     // Every frame went out whole and in order.

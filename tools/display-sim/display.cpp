@@ -1,7 +1,11 @@
 #include "display-sim/display.h"
 
+#include "protocol/catalogue.h"
+#include "protocol/identity.h"
+#include "protocol/reply.h"
+#include "protocol/wall.h"
+
 #include <algorithm>
-#include <iterator>
 
 namespace dravik::sim {
 
@@ -23,11 +27,6 @@ bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.s
 // "KA-" then anything, ending in "Q": the KA-xxQ family.
 bool IsKaQ(std::string_view model) {
     return StartsWith(model, "KA-") && model.size() > 3 && model.back() == 'Q';
-}
-
-void Reseal(Bytes& frame) {
-    frame[4] = static_cast<Byte>(frame.size() - 5);
-    frame.back() = protocol::Checksum(std::span<const Byte>(frame.data(), frame.size() - 1));
 }
 
 }  // namespace
@@ -75,19 +74,11 @@ std::optional<Fault> FaultFromName(std::string_view name) {
 }
 
 Bytes ShortReplyFrame(Byte monitorId, Byte command, Byte status) {
-    Bytes r{protocol::kReplyHeader, monitorId, 0x00, 0x00, 0x04, protocol::kControl, command, status, 0x00};
-    Reseal(r);
-    return r;
+    return protocol::Reply::BuildAcknowledge(monitorId, command, status);
 }
 
 Bytes DataReplyFrame(Byte monitorId, Byte command, std::span<const Byte> data) {
-    // Sized up front: growing a 7-byte vector by insert() trips a false -Warray-bounds at -O3.
-    Bytes r(7 + data.size() + 1, 0x00);
-    const Byte head[] = {protocol::kReplyHeader, monitorId, 0x00, 0x00, 0x00, protocol::kControl, command};
-    std::copy(std::begin(head), std::end(head), r.begin());
-    std::copy(data.begin(), data.end(), r.begin() + 7);
-    Reseal(r);
-    return r;
+    return protocol::Reply::Build(monitorId, command, data);
 }
 
 std::vector<FaultOdds> DefaultFaultOdds() {
@@ -178,7 +169,7 @@ std::string Display::identityTextLocked(Byte command) const {
     IdentityStyle style = config_.identity;
     if (style == IdentityStyle::Auto) style = DefaultIdentityStyle(config_.model);
     std::string text;
-    if (command == 0xA2 && style == IdentityStyle::A1) {
+    if (command == protocol::kCmdIdentityA2 && style == IdentityStyle::A1) {
         text = config_.familyTag.empty() ? FamilyTag(config_.model) : config_.familyTag;
     } else {
         text = (config_.makerPrefix ? kMakerPrefix : "") + config_.model;
@@ -200,53 +191,53 @@ Bytes Display::execute(Byte command, std::span<const Byte> data) {
     const auto needs = [&](std::size_t n) { return data.size() >= n; };
 
     switch (command) {
-        case 0x18:  // power: 02 on, 01 off
+        case protocol::kCmdPower:  // 02 on, 01 off
             if (!needs(1) || (data[0] != 0x01 && data[0] != 0x02)) return ack(kStatusNack);
             state_.powerOn = data[0] == 0x02;
             return ack(kStatusExecuted);
-        case 0xA8:  // the alternative power off
+        case protocol::kCmdPowerAlt:  // the alternative power off
             state_.powerOn = false;
             return ack(kStatusExecuted);
-        case 0xAC:  // input source: code, sub-code, 00, 00
+        case protocol::kCmdInputSource:  // code, sub-code, 00, 00
             if (!needs(2)) return ack(kStatusNack);
             state_.inputSource = data[0];
             state_.inputSubCode = data[1];
             return ack(kStatusExecuted);
-        case 0x30:
+        case protocol::kCmdBacklight:
             if (!needs(1)) return ack(kStatusNack);
             state_.backlight = data[0];
             return ack(kStatusExecuted);
-        case 0x31:
+        case protocol::kCmdBacklightQuery:
             return value(state_.backlight);
-        case 0x32:  // video parameters: brightness first, then 4 or 6 more
+        case protocol::kCmdVideoParamsSet:  // brightness first, then 4 or 6 more
             if (!needs(1)) return ack(kStatusNack);
             std::copy_n(data.begin(), std::min(data.size(), state_.video.size()), state_.video.begin());
             return ack(kStatusExecuted);
-        case 0x33:
+        case protocol::kCmdVideoParamsQuery:
             return DataReplyFrame(id, command, state_.video);
-        case 0x68:
-        case 0xC0:  // brightness alone
+        case protocol::kCmdBrightness68:
+        case protocol::kCmdBrightnessC0:  // brightness alone
             if (!needs(1)) return ack(kStatusNack);
             state_.video[0] = data[0];
             return ack(kStatusExecuted);
-        case 0x44:  // volume, one byte or the same byte twice
+        case protocol::kCmdVolume:  // one byte or the same byte twice
             if (!needs(1)) return ack(kStatusNack);
             state_.volume = data[0];
             return ack(kStatusExecuted);
-        case 0x1A:
+        case protocol::kCmdKeyLock:
             if (!needs(1)) return ack(kStatusNack);
             state_.keyLock = data[0];
             return ack(kStatusExecuted);
-        case 0x1C:
+        case protocol::kCmdLock:
             if (!needs(1)) return ack(kStatusNack);
             state_.irLock = data[0];
             return ack(kStatusExecuted);
-        case 0xFD:
+        case protocol::kCmdIrKey:
             if (!needs(1)) return ack(kStatusNack);
             state_.lastIrKey = data[0];
             ++state_.irKeyCount;
             return ack(kStatusExecuted);
-        case 0xFE: {  // reset: levels back to factory values; readings and counters stay
+        case protocol::kCmdReset: {  // levels back to factory values; readings and counters stay
             DisplayState fresh;
             fresh.powerOn = state_.powerOn;
             fresh.temperature = state_.temperature;
@@ -257,24 +248,24 @@ Bytes Display::execute(Byte command, std::span<const Byte> data) {
             state_ = fresh;
             return ack(kStatusExecuted);
         }
-        case 0x22:  // wall settings E F P M
+        case protocol::kCmdWall:  // E F P M
             if (!needs(4)) return ack(kStatusNack);
             std::copy_n(data.begin(), 4, state_.wall.begin());
             return ack(kStatusExecuted);
-        case 0x36:  // gains R G B (the long form's three trailing bytes are not kept)
+        case protocol::kCmdGainSet:  // R G B (the long form's three trailing bytes are not kept)
             if (!needs(3)) return ack(kStatusNack);
             std::copy_n(data.begin(), 3, state_.gains.begin());
             return ack(kStatusExecuted);
-        case 0x37:
+        case protocol::kCmdGainQuery:
             return DataReplyFrame(id, command, state_.gains);
-        case 0x2F:
+        case protocol::kCmdTemperature:
             return value(static_cast<Byte>(state_.temperature));
-        case 0x0F: {
+        case protocol::kCmdHours: {
             const Byte d[] = {static_cast<Byte>(state_.hours >> 8), static_cast<Byte>(state_.hours & 0xFF)};
             return DataReplyFrame(id, command, d);
         }
-        case 0xA1:
-        case 0xA2: {
+        case protocol::kCmdIdentityA1:
+        case protocol::kCmdIdentityA2: {
             const std::string text = identityTextLocked(command);
             const Bytes d(text.begin(), text.end());
             return DataReplyFrame(id, command, d);
@@ -287,13 +278,14 @@ Bytes Display::execute(Byte command, std::span<const Byte> data) {
 Reply Display::respond(std::span<const Byte> frame, Link link) {
     std::lock_guard lock(mutex_);
     Reply reply;
-    if (frame.size() < 9) {  // callers hand checked frames; stay safe anyway
+    const protocol::Request request(frame);
+    if (request.size() < 9) {  // callers hand checked frames; stay safe anyway
         reply.note = "frame too short";
         return reply;
     }
     const Byte id = static_cast<Byte>(config_.monitorId & 0xFF);
-    const Byte command = frame[7];
-    const auto data = frame.subspan(8, frame.size() - 9);
+    const Byte command = *request.command();
+    const auto data = request.data();
 
     Fault fault = config_.fault;
     int lateMs = config_.lateMs;
@@ -332,21 +324,24 @@ Reply Display::respond(std::span<const Byte> frame, Link link) {
             reply.note = "fault: late";
             break;
         case Fault::WrongHeader:
-            out[0] = kWrongHeader;
+            out.front() = kWrongHeader;
             out.back() = protocol::Checksum(std::span<const Byte>(out.data(), out.size() - 1));
             reply.note = "fault: wrong-header";
             break;
-        case Fault::ShortReply:
-            if (out[4] > 4) {  // keep the first data byte where a status would be
-                out = ShortReplyFrame(id, command, out[7]);
+        case Fault::ShortReply: {
+            const protocol::Reply answer(out);
+            if (answer.length() > Byte{4}) {  // keep the first data byte where a status would be
+                out = ShortReplyFrame(id, command, *answer.status());
                 reply.note = "fault: short";
             }
             break;
+        }
         case Fault::LongReply: {
             const std::size_t target = link == Link::Lan ? kLanLongReply : kSerialLongReply;
             if (out.size() < target) {
-                out.insert(out.end() - 1, target - out.size(), Byte{0x00});
-                Reseal(out);
+                Bytes padded = protocol::Reply(out).data();
+                padded.resize(padded.size() + target - out.size(), Byte{0x00});
+                out = DataReplyFrame(id, command, padded);
             }
             reply.note = "fault: long";
             break;

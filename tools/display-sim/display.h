@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/frame.h"
+#include "protocol/reply.h"
 
 #include <array>
 #include <chrono>
@@ -120,9 +121,9 @@ Bytes ShortReplyFrame(Byte monitorId, Byte command, Byte status);
 // 21 ID 00 00 LEN 01 CMD DATA... CS, LEN = bytes after byte 4.
 Bytes DataReplyFrame(Byte monitorId, Byte command, std::span<const Byte> data);
 
-inline constexpr Byte kStatusExecuted = 0x01;
-inline constexpr Byte kStatusNack = 0x03;
-inline constexpr Byte kStatusNav = 0x04;
+using protocol::kStatusExecuted;
+using protocol::kStatusNack;
+using protocol::kStatusNav;
 
 // Thread-safe: the transport thread calls respond() while a test reads or changes state.
 class Display {

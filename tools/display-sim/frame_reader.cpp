@@ -1,5 +1,7 @@
 #include "display-sim/frame_reader.h"
 
+#include "protocol/reply.h"
+
 #include <algorithm>
 
 namespace dravik::sim {
@@ -23,17 +25,15 @@ ReceivedFrame FrameReader::takeBad(std::size_t count, std::string problem) {
 }
 
 std::optional<ReceivedFrame> FrameReader::next() {
-    if (buffer_.empty()) return std::nullopt;
-    if (buffer_[0] != protocol::kRequestHeader) return takeBad(1, "no A6 header");
-    if (buffer_.size() < 6) return std::nullopt;
-    const std::size_t length = buffer_[5];
-    if (length < 3) return takeBad(6, "length byte below 3");
-    const std::size_t total = length + 6;
-    if (buffer_.size() < total) return std::nullopt;
-
-    const bool checksumOk =
-        protocol::Checksum(std::span<const Byte>(buffer_.data(), total - 1)) == buffer_[total - 1];
-    if (!checksumOk) return takeBad(total, "bad checksum");
+    const protocol::Request head(buffer_);
+    if (head.empty()) return std::nullopt;
+    if (head.header() != protocol::kRequestHeader) return takeBad(1, "no A6 header");
+    const auto length = head.length();
+    if (!length) return std::nullopt;
+    if (*length < 3) return takeBad(6, "length byte below 3");
+    const std::size_t total = *head.expectedSize();
+    if (head.size() < total) return std::nullopt;
+    if (!head.sealedOver(total)) return takeBad(total, "bad checksum");
     ReceivedFrame f;
     f.bytes.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(total));
     f.valid = true;

@@ -1,5 +1,7 @@
 #include "display-sim/lan_display.h"
 
+#include "protocol/reply.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -98,7 +100,8 @@ void LanDisplay::handleFrame(Connection& c, ReceivedFrame frame) {
     LogEntry entry;
     entry.time = std::chrono::system_clock::now();
     entry.where = endpoint();
-    entry.addressedId = frame.bytes.size() > 1 ? frame.bytes[1] : -1;
+    const protocol::Request request(frame.bytes);
+    entry.addressedId = request.monitorId() ? int{*request.monitorId()} : -1;
     entry.hex = protocol::HexSpaced(frame.bytes);
     entry.checksumOk = frame.valid;
     entry.problem = frame.problem;
@@ -107,7 +110,7 @@ void LanDisplay::handleFrame(Connection& c, ReceivedFrame frame) {
     if (entry.checksumOk) {
         const DisplayConfig config = display_.config();
         const Byte id = static_cast<Byte>(config.monitorId & 0xFF);
-        if (!config.answerAnyId && entry.bytes[1] != id) {
+        if (!config.answerAnyId && request.monitorId() != id) {
             entry.note = "addressed to another ID";
         } else {
             Reply reply = display_.respond(entry.bytes, Link::Lan);

@@ -1,6 +1,7 @@
 #include "display-sim/serial_line.h"
 
 #include "display-sim/frame_reader.h"
+#include "protocol/reply.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -92,7 +93,8 @@ void SerialLine::run() {
         LogEntry entry;
         entry.time = std::chrono::system_clock::now();
         entry.where = path_;
-        entry.addressedId = frame.bytes.size() > 1 ? frame.bytes[1] : -1;
+        const protocol::Request request(frame.bytes);
+        entry.addressedId = request.monitorId() ? int{*request.monitorId()} : -1;
         entry.hex = protocol::HexSpaced(frame.bytes);
         entry.checksumOk = frame.valid;
         entry.problem = frame.problem;
@@ -101,7 +103,7 @@ void SerialLine::run() {
             bool heard = false;
             // Displays sharing an ID all answer, as they would on a real line.
             for (auto& d : displays_) {
-                if (d->monitorId() != entry.bytes[1]) continue;
+                if (request.monitorId() != d->monitorId()) continue;
                 heard = true;
                 Reply reply = d->respond(entry.bytes, Link::Serial);
                 if (entry.note.empty()) entry.note = reply.note;
@@ -110,7 +112,7 @@ void SerialLine::run() {
                 entry.answered = true;
                 outbox.schedule(std::move(reply.bytes), reply.delay, Clock::now());
             }
-            if (!heard) entry.note = "no display with ID " + std::to_string(entry.bytes[1]);
+            if (!heard) entry.note = "no display with ID " + std::to_string(entry.addressedId);
         }
         log_.add(std::move(entry));
     };

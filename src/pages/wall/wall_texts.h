@@ -26,5 +26,7 @@ inline const QString kSelectOnlyOneDisplay = QStringLiteral(" Please select only
 inline const QString kSelectOneDisplay = QStringLiteral(" Please select one display!");
 inline const QString kUpdateGainQuestion = QStringLiteral("Update RGB Gain ?");
 inline const QString kSendingPleaseWait = QStringLiteral("Sending... Please wait");
+// A model the wall's monitor check cannot ask (its own wording, "Unsupported" capitalised).
+inline QString Refusal(const QString& model) { return model + QStringLiteral(" No This Function or Unsupported !\r\n"); }
 
 }  // namespace dravik::pages::wall_texts
