@@ -55,6 +55,12 @@ private:
     void flush() { rows_.flush(); }
 
 
+    // The operator's latest levels and locks, right before a frame is built from them.
+    void takeLevels() {
+        if (req_.levels) req_.levels->takeInto(run_.values);
+        obs_.levelsTaken(run_.values);
+    }
+
     void pause(RowPause pause) {
         if (pause != RowPause::None) (req_.clock ? *req_.clock : transport::RealClock()).wait(rules::kSerialRowPause);
     }
@@ -70,7 +76,7 @@ private:
             if (look.outcome == protocol::Outcome::Refused) obs_.refused(model(i));
             return false;
         }
-        if (flow_.readsControls) obs_.readControls(run_.values);
+        if (flow_.readsControls) takeLevels();
         const protocol::PageValues before = run_.values;
         run_.frame = protocol::Select(command, model(i), run_.values).frame;
         if (!(run_.values == before)) obs_.valuesChanged(run_.values);
@@ -135,7 +141,7 @@ private:
     }
 
     void fixed() {
-        if (flow_.readsControls) obs_.readControls(run_.values);
+        if (flow_.readsControls) takeLevels();
         const Frame fixedFrame = req_.fixedFrame ? *req_.fixedFrame : flow_.fixed();
         walk([&](int) {
             run_.frame = fixedFrame;
@@ -460,6 +466,22 @@ private:
 };
 
 }  // namespace
+
+void LevelFeed::post(const protocol::PageValues& values) {
+    std::lock_guard lock(mutex_);
+    latest_ = values;
+}
+
+bool LevelFeed::takeInto(protocol::PageValues& values) const {
+    std::lock_guard lock(mutex_);
+    if (!latest_) return false;
+    values.backlight = latest_->backlight;
+    values.brightness = latest_->brightness;
+    values.volume = latest_->volume;
+    values.keyLock = latest_->keyLock;
+    values.irLock = latest_->irLock;
+    return true;
+}
 
 ControlRun RunControlFlow(const ControlRequest& request, const ControlLinks& links, ControlObserver& observer) {
     if (!request.flow) return {};

@@ -17,6 +17,8 @@
 #include "transport/link.h"
 #include "transport/waiter.h"
 
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,9 +32,9 @@ enum class StatusText { None, Connecting, Sending, Send };
 // How a reply is echoed into the receive box: "%02X" per byte, or "%02X " per byte.
 enum class RxEcho { Packed, Spaced };
 
-// Events of a running flow in the order they happen, on the thread that runs it. message(),
-// refused() and readControls() return only when the front end has handled them (a modal box
-// is closed, the controls are read), so the flow goes on as the operator sees it.
+// Events of a running flow in the order they happen, on the thread that runs it. message()
+// and refused() return only when the front end has handled them (a modal box is closed), so
+// the flow goes on as the operator sees it.
 class ControlObserver {
 public:
     virtual ~ControlObserver() = default;
@@ -53,8 +55,9 @@ public:
     // The reply was decoded into the values (the page's values from now on).
     virtual void decoded(const protocol::PageValues& /*values*/, const protocol::DecodeResult& /*result*/) {}
     virtual void focusList() {}
-    // The front end's controls into the values right before a frame is built from them.
-    virtual void readControls(protocol::PageValues& /*values*/) {}
+    // The operator's latest levels and locks were taken into the values right before a frame
+    // is built from them (see LevelFeed).
+    virtual void levelsTaken(const protocol::PageValues& /*values*/) {}
     // A builder stored a value back (a level made even): the front end's values from now on.
     virtual void valuesChanged(const protocol::PageValues& /*values*/) {}
     virtual void rowFinished(const RowResult& /*result*/, int /*index*/) {}
@@ -66,12 +69,30 @@ public:
 // brightness change), which no button of the page sends alone; dravikctl's "video" query.
 inline constexpr int kStatusVideoParams = 100;
 
+// The levels and locks an operator sets while a walk runs, handed from the window to the
+// running flow: the page posts them as they change, the flow takes the latest right before it
+// builds a frame from them, so a level changed during a walk reaches the rows still to come
+// without the flow waiting on the window.
+class LevelFeed {
+public:
+    void post(const protocol::PageValues& values);
+    // Backlight, brightness, volume and the two locks of the latest post into `values`; false
+    // when nothing was posted.
+    bool takeInto(protocol::PageValues& values) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::optional<protocol::PageValues> latest_;
+};
+
 struct ControlRequest {
     const flows::ButtonFlow* flow = nullptr;
     std::vector<targets::Target> targets;  // in list order
     int selected = -1;                     // -1: none selected
     bool lan = true;                       // the page's interface
     protocol::PageValues values;           // the page's values at the start
+    // Levels the operator sets while the flow runs; none: the values above throughout.
+    std::shared_ptr<const LevelFeed> levels;
     protocol::Frame frame;                 // the page's frame buffer at the start
     // dravikctl: a LAN send reads the display's acknowledge as an RS-232 send does.
     bool awaitLanAcknowledge = false;

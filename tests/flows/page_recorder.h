@@ -59,7 +59,7 @@ public:
     }
     void decoded(const protocol::PageValues&, const protocol::DecodeResult&) override { ++decodes; }
     void focusList() override { ++focuses; }
-    void readControls(protocol::PageValues&) override {
+    void levelsTaken(const protocol::PageValues&) override {
         ++controlReads;
         events.push_back("C");
     }
@@ -86,7 +86,7 @@ public:
     protocol::Bytes replyBuffer;  // what the page's reply buffer holds after the last echo
     std::vector<std::string> messages;
     std::string messageLine;
-    std::vector<std::string> events;  // C controls read, >i row started, <i outcome row done
+    std::vector<std::string> events;  // C levels taken, >i row started, <i outcome row done
     int refusals = 0;
     int rxClears = 0;
     int beeps = 0;

@@ -151,6 +151,24 @@ TEST_P(Queue, WhatIsTypedOrTickedDuringARunSurvivesItAndGoesOutNext) {
     EXPECT_EQ(h.edit(1116)->text(), "45");
 }
 
+// A level changed while a walk runs reaches the rows still to come, without the walk asking
+// the window for it.
+TEST(QueueLevels, ALevelChangedDuringAWalkReachesTheRowsStillToCome) {
+    Bench b(true);
+    PageHarness& h = *b.h;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (b.displays[0]->log().empty()) return;
+        h.edit(1116)->setText("45");  // Volume, once the first row has its frame
+        poll.stop();
+    });
+    poll.start(2);
+    h.press(1118);  // Volume "Set" to every row, 30 at the start
+    b.drain();
+    EXPECT_EQ(b.frames(), (std::vector<std::string>{One(0x44, 30, 1), One(0x44, 45, 1), One(0x44, 45, 1)}));
+    EXPECT_TRUE(h.feedback.messages.isEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(LanAndSerial, Queue, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? std::string("Lan") : std::string("Serial"); });
 

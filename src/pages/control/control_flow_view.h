@@ -77,15 +77,6 @@ public:
         });
     }
     void focusList() override { post([](ControlPage& p) { p.focusTargetList(); }); }
-    void readControls(protocol::PageValues& values) override {
-        // Right before a frame is built: a level changed while the flow ran reaches the rows
-        // still to come.
-        call([&values](ControlPage& p) {
-            p.values_ = values;
-            p.readControls();
-            values = p.values_;
-        });
-    }
     void rowFinished(const flows::RowResult&, int) override {
         post([](ControlPage& p) {
             p.markRowInFlight(-1);

@@ -25,14 +25,6 @@
 
 namespace dravik::pages {
 
-namespace {
-
-constexpr int kMonitorIds = 25;
-
-// Composer boxes at start: the power-off frame for monitor ID 01 without its checksum.
-constexpr const char* kComposerStart[16] = {"A6", "01", "00", "00", "00", "04", "01", "18",
-                                            "01", "00", "00", "00", "00", "00", "00", "00"};
-
 // An integer edit's text as the data exchange takes it: blanks around, an optional sign,
 // at least one digit and nothing else; it must fit an int.
 bool ParseInteger(const QString& text, int& value) {
@@ -49,6 +41,15 @@ bool ParseInteger(const QString& text, int& value) {
     value = static_cast<int>(v);
     return true;
 }
+
+
+namespace {
+
+constexpr int kMonitorIds = 25;
+
+// Composer boxes at start: the power-off frame for monitor ID 01 without its checksum.
+constexpr const char* kComposerStart[16] = {"A6", "01", "00", "00", "00", "04", "01", "18",
+                                            "01", "00", "00", "00", "00", "00", "00", "00"};
 
 }  // namespace
 
@@ -134,6 +135,14 @@ ControlPage::ControlPage(const PageEnvironment& env, QWidget* parent)
     ui_->hoursEdit->hide();
     ui_->hoursLabel->hide();
     ui_->temperatureGroup->setTitle(control_texts::kTemperatureTitle);
+
+    // During a walk the levels and locks reach the rows still to come as they change.
+    for (QLineEdit* edit : {ui_->backlightEdit, ui_->brightnessEdit, ui_->volumeEdit}) {
+        connect(edit, &QLineEdit::textChanged, this, [this] { postLevels(); });
+    }
+    for (QAbstractButton* box : {static_cast<QAbstractButton*>(ui_->keyLockCheck), static_cast<QAbstractButton*>(ui_->irLockCheck)}) {
+        connect(box, &QAbstractButton::toggled, this, [this] { postLevels(); });
+    }
 
     queue_ = std::make_unique<CommandQueue>(*this, [this] { return busy(); }, ui_->queueLine, feedback());
     runLock_ = std::make_unique<RunLock>(std::vector<QWidget*>{

@@ -27,12 +27,16 @@
 
 namespace Ui { class ControlPage; }
 namespace dravik::discovery { class PageScan; }
-namespace dravik::flows { class FlowWorker; }
+namespace dravik::flows { class FlowWorker; class LevelFeed; }
 
 class QAbstractButton;
 class QLineEdit;
 
 namespace dravik::pages {
+
+// An integer edit's text as the page takes it: blanks around, an optional sign, at least one
+// digit and nothing else; it must fit an int.
+bool ParseInteger(const QString& text, int& value);
 
 template <typename Page>
 class SerialDiscoveryView;
@@ -140,6 +144,7 @@ private:
     // where it needs them; the page shows its events as they come (control_page_flow.cpp).
     class FlowView;
     void runButton(flows::ButtonFlowId id);
+    void postLevels();
     // A run started or ended: the list, interface and port controls wait for it, then the
     // next command waiting starts.
     void runChanged(bool running);
@@ -194,6 +199,7 @@ private:
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
+    std::shared_ptr<flows::LevelFeed> levelFeed_;  // while a command runs
     std::unique_ptr<CommandQueue> queue_;
     std::unique_ptr<RunLock> runLock_;
     std::map<flows::ButtonFlowId, QString> commandLabels_;

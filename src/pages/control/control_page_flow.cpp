@@ -31,6 +31,20 @@ void ControlPage::runChanged(bool running) {
     RunChanged(running, *runLock_, *queue_, [this] { applyInterfaceState(); });
 }
 
+// A level or lock the operator changed while a walk runs: the edits as they stand (a field
+// without an integer keeps the page's value, and says nothing until the next command reads it).
+void ControlPage::postLevels() {
+    if (!levelFeed_) return;
+    protocol::PageValues v = values_;
+    int level = 0;
+    if (ParseInteger(ui_->backlightEdit->text(), level)) v.backlight = level;
+    if (ParseInteger(ui_->brightnessEdit->text(), level)) v.brightness = level;
+    if (ParseInteger(ui_->volumeEdit->text(), level)) v.volume = level;
+    v.keyLock = ui_->keyLockCheck->isChecked();
+    v.irLock = ui_->irLockCheck->isChecked();
+    levelFeed_->post(v);
+}
+
 void ControlPage::runButton(flows::ButtonFlowId id) {
     if (queue_->defer(commandLabels_[id], [this, id] { runButton(id); })) return;
     if (busy() || flowRunning()) return;
@@ -39,13 +53,20 @@ void ControlPage::runButton(flows::ButtonFlowId id) {
         flowView_ = std::make_unique<FlowView>(*this, *worker_);
     }
 
+    const flows::ButtonFlow& flow = flows::FlowOf(id);
+    // The values the command uses go with it: read now ("Please enter an integer." stops the
+    // read at a field that holds none); what the operator sets during the walk follows
+    // through the level feed.
+    if (flow.readsControls) readControls();
     auto request = std::make_shared<flows::ControlRequest>();
-    request->flow = &flows::FlowOf(id);
+    request->flow = &flow;
     request->lan = lan_;
     request->selected = selectedRow();
     request->values = values_;
     request->frame = frame_;
     request->targets = rows_->targets();
+    levelFeed_ = std::make_shared<flows::LevelFeed>();
+    request->levels = levelFeed_;
 
     flowGuard_.emplace(*this);
     // The walk's progress in rows, and "Stop" to end it after the row in flight.
@@ -59,6 +80,7 @@ void ControlPage::runButton(flows::ButtonFlowId id) {
         *worker_, port_, thread(),
         [request, run, view](const flows::ControlLinks& links) { *run = flows::RunControlFlow(*request, links, *view); },
         [this, run] {
+            levelFeed_.reset();
             values_ = run->values;
             frame_ = run->frame;
             markRowInFlight(-1);
