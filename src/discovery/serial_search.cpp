@@ -96,7 +96,7 @@ SearchRun RunIdSearch(const SearchRequest& request, transport::Link& serial, Ser
     if (!serial.open(std::string()).ok()) {
         run.refusal = Outcome::PortClosed;
         observer.message(ui::texts::kPortClosed);
-        observer.focusList();
+        observer.exchangeEnded();
         return run;
     }
     observer.status(kSearchingText);
@@ -199,10 +199,10 @@ CheckedRow CheckRow(const CheckRequest& request, int index, transport::Link& ser
 
 CheckRun RunMonitorCheck(const CheckRequest& request, transport::Link& serial, SerialDiscoveryObserver& observer) {
     CheckRun run;
-    observer.clearTx();
+    observer.commandStarted();
     const int count = static_cast<int>(request.targets.size());
     if (count <= 0) {
-        observer.beep();
+        observer.nothingToAddress();
         observer.message(kNoMonitorDataText);
         return run;
     }

@@ -81,9 +81,12 @@ public:
     virtual void status(const QString& /*text*/) {}  // "Search.....", "Send.....", or "" to clear
     virtual void message(const QString& /*text*/) {}
     virtual void refused(const std::string& /*model*/) {}
-    virtual void beep() {}
-    virtual void focusList() {}
-    virtual void clearTx() {}
+    // There is no row to check (the list is empty).
+    virtual void nothingToAddress() {}
+    // A row's exchange is over (whatever came of it).
+    virtual void exchangeEnded() {}
+    // A check starts: its frames replace what was sent before.
+    virtual void commandStarted() {}
 
     // "Search": the list is to be emptied and the search's button disabled; `total` IDs follow.
     virtual void searchStarted(int /*total*/) {}
@@ -143,7 +146,7 @@ struct CheckRun {
 };
 
 // "Check Monitor": the selected row, or every row in list order with the page's pause after
-// each. An empty list beeps and says "NO Monitor Data". A refused model gives that row's
+// each. An empty list reports nothing to address and says "NO Monitor Data". A refused model gives that row's
 // refusal and "N" without sending; a closed line gives "N" without waiting.
 CheckRun RunMonitorCheck(const CheckRequest& request, transport::Link& serial, SerialDiscoveryObserver& observer);
 

@@ -49,7 +49,7 @@ ButtonFlow Status(Id id, std::string_view name, int kind, std::string_view summa
     ButtonFlow f = Make(id, name, FlowKind::StatusQuery);
     f.statusKind = kind;
     f.readsControls = false;
-    f.clearTx = false;
+    f.announcesStart = false;
     f.summary = summary;
     return f;
 }
@@ -94,13 +94,13 @@ std::vector<ButtonFlow> MakeTable() {
     t.push_back(ByModel(Id::Usb, "usb", Command::Usb, "input USB"));
     {
         ButtonFlow f = ByModel(Id::Cms, "cms", Command::Cms, "input CMS");
-        f.clearTx = false;
+        f.announcesStart = false;
         f.serialPause = RowPause::None;
         t.push_back(f);
     }
     {
         ButtonFlow f = ByModel(Id::Custom, "custom", Command::Custom, "input Custom");
-        f.clearTx = false;
+        f.announcesStart = false;
         f.serialPause = RowPause::None;
         f.selectedChosenInterfaceOnly = true;
         t.push_back(f);
@@ -128,21 +128,21 @@ std::vector<ButtonFlow> MakeTable() {
     }
     {
         ButtonFlow f = Status(Id::Temperature, "temperature", protocol::kStatusTemperature, "temperature query");
-        f.clearTx = true;
+        f.announcesStart = true;
         t.push_back(f);
     }
     t.push_back(Status(Id::Hours, "hours", protocol::kStatusHours, "operating-hours query"));
     {
         ButtonFlow f = Status(Id::BacklightQuery, "backlight-query", protocol::kStatusBacklightOrVideo,
                               "backlight query (video parameters on the models that read those instead)");
-        f.clearMessageLine = true;
+        f.announcesQuery = true;
         t.push_back(f);
     }
     {
         ButtonFlow f = ByModel(Id::Reset, "reset", Command::Reset, "reset");
         f.kind = FlowKind::ServiceWalk;
         f.readsControls = false;
-        f.clearTx = false;
+        f.announcesStart = false;
         f.serialPause = RowPause::None;
         f.stopOnClosedPort = false;
         t.push_back(f);
@@ -151,7 +151,7 @@ std::vector<ButtonFlow> MakeTable() {
         ButtonFlow f = ByModel(Id::Player, "player", Command::MediaPlayer, "input media player (service walk)");
         f.kind = FlowKind::ServiceWalk;
         f.readsControls = false;
-        f.clearTx = false;
+        f.announcesStart = false;
         f.stopOnClosedPort = false;
         f.console = false;  // the console's media-player is the "M.Player" button
         t.push_back(f);

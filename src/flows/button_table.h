@@ -49,8 +49,9 @@ struct ButtonFlow {
     // The controls are read into the page values right before a frame is built from them
     // (for a fixed frame: once, before the flow).
     bool readsControls = true;
-    bool clearTx = true;
-    bool clearMessageLine = false;  // StatusQuery
+    // The flow reports its start (commandStarted), and a status query its own (queryStarted).
+    bool announcesStart = true;
+    bool announcesQuery = false;  // StatusQuery
     // RS-232, all rows: the pause after each row sent to; a service walk pauses before it.
     RowPause serialPause = RowPause::Pumping;
     bool refuseSelectedUnsupported = false;

@@ -92,9 +92,9 @@ private:
     // One of the flows A, B, C: `prepare` puts the row's frame into the frame buffer.
     template <typename Prepare>
     void walk(Prepare prepare, Sender sender) {
-        if (flow_.clearTx) obs_.clearTx();
+        if (flow_.announcesStart) obs_.commandStarted();
         if (count() <= 0) {
-            obs_.beep();
+            obs_.nothingToAddress();
             return;
         }
         const auto lanSend = [&](int i) { sender == Sender::Plain ? sendLan(i) : readThenSetLan(i); };
@@ -165,10 +165,10 @@ private:
     }
 
     void statusQuery() {
-        if (flow_.clearTx) obs_.clearTx();
-        if (flow_.clearMessageLine) obs_.clearMessageLine();
+        if (flow_.announcesStart) obs_.commandStarted();
+        if (flow_.announcesQuery) obs_.queryStarted();
         if (count() == 0) {
-            obs_.beep();
+            obs_.nothingToAddress();
             return;
         }
         const int i = req_.selected;
@@ -195,9 +195,9 @@ private:
     // The selected row, else every row; each row gets both senders (each does nothing outside
     // its interface). Over RS-232 across all rows the pause comes before the send.
     void serviceWalk() {
-        if (flow_.clearTx) obs_.clearTx();
+        if (flow_.announcesStart) obs_.commandStarted();
         if (count() <= 0) {
-            obs_.beep();
+            obs_.nothingToAddress();
             return;
         }
         const auto one = [&](int i, bool allRows) {
@@ -221,7 +221,7 @@ private:
     // ---- LAN exchanges ---------------------------------------------------------------
 
     // Connects the row's link; on failure the row is marked down.
-    bool connect(int i, bool focusList) {
+    bool connect(int i, bool endsExchange) {
         const transport::LinkStatus st = links_.lan->open(target(i).address);
         if (st.ok()) return true;
         links_.lan->close();
@@ -230,7 +230,7 @@ private:
         r.systemText = st.systemText;
         obs_.linkMarked(i, false);
         obs_.status(StatusText::None);
-        if (focusList) obs_.focusList();
+        if (endsExchange) obs_.exchangeEnded();
         return false;
     }
 
@@ -241,7 +241,7 @@ private:
     }
 
     void sendLan(int i) {
-        obs_.rxCleared(true);
+        obs_.replyAwaited(ExchangeKind::Send);
         if (!req_.lan) return;
         seal(i);
         obs_.status(StatusText::Connecting);
@@ -259,7 +259,7 @@ private:
         obs_.linkMarked(i, true);
         links_.lan->close();
         obs_.status(StatusText::None);
-        obs_.focusList();
+        obs_.exchangeEnded();
     }
 
     void decode(int i, const Bytes& reply, bool* accepted = nullptr) {
@@ -296,12 +296,12 @@ private:
         r.reply = ex.reply;
         r.outcome = Replied(ex);
         r.systemText = ex.status.systemText;
-        obs_.rxShown(ex.reply, RxEcho::Spaced, true);
+        obs_.replyTaken(ex.reply, ExchangeKind::Query);
         obs_.linkMarked(i, true);
         obs_.status(StatusText::None);
         decode(i, ex.reply);
         noValueIsShort(r);
-        obs_.focusList();
+        obs_.exchangeEnded();
         links_.lan->close();
     }
 
@@ -351,17 +351,17 @@ private:
 
     // ---- RS-232 exchanges ------------------------------------------------------------
 
-    bool portClosed(int i, bool focusList) {
+    bool portClosed(int i, bool endsExchange) {
         if (links_.serial && links_.serial->open(std::string()).ok()) return false;
         result(i).outcome = Outcome::PortClosed;
         obs_.message("COM Port Closed ");
-        if (focusList) obs_.focusList();
+        if (endsExchange) obs_.exchangeEnded();
         return true;
     }
 
     // False only when the port is closed.
     bool sendSerial(int i) {
-        obs_.rxCleared(true);
+        obs_.replyAwaited(ExchangeKind::Send);
         if (req_.lan) return true;
         obs_.status(StatusText::Send);
         seal(i);
@@ -369,7 +369,7 @@ private:
         const transport::ExchangeResult ex = links_.serial->exchange(run_.frame.bytes(), rules::SerialSend());
         takeSendReply(i, ex);
         obs_.status(StatusText::None);
-        obs_.focusList();
+        obs_.exchangeEnded();
         return true;
     }
 
@@ -382,7 +382,7 @@ private:
         }
         r.reply = ex.reply;
         r.outcome = rules::ClassifyReply(ex.reply);
-        obs_.rxShown(ex.reply, RxEcho::Packed, false);
+        obs_.replyTaken(ex.reply, ExchangeKind::Send);
     }
 
     bool querySerial(int i) {
@@ -404,12 +404,12 @@ private:
         obs_.status(StatusText::None);
         decode(i, ex.reply);
         noValueIsShort(r);
-        obs_.focusList();
+        obs_.exchangeEnded();
         return true;
     }
 
     bool readThenSetSerial(int i) {
-        obs_.rxCleared(false);
+        obs_.replyAwaited(ExchangeKind::PreRead);
         if (req_.lan) return true;
         RowResult& r = result(i);
         if (take(i, flow_.queryCommand)) {
@@ -426,7 +426,7 @@ private:
             }
             r.reply = ex.reply;
             r.outcome = rules::ClassifyReply(ex.reply);
-            obs_.rxShown(ex.reply, RxEcho::Spaced, false);
+            obs_.replyTaken(ex.reply, ExchangeKind::PreRead);
             obs_.linkMarked(i, true);
             obs_.status(StatusText::None);
             // Byte 4 is the length: below 5 the display only acknowledged and sent no values.

@@ -29,8 +29,9 @@ namespace dravik::flows {
 // What the status line says while a row's exchange runs.
 enum class StatusText { None, Connecting, Sending, Send };
 
-// How a reply is echoed into the receive box: "%02X" per byte, or "%02X " per byte.
-enum class RxEcho { Packed, Spaced };
+// What an exchange was for: a command's frame (its acknowledge may come back), a status query,
+// or the query that reads a display's values before a set frame is built on them.
+enum class ExchangeKind { Send, Query, PreRead };
 
 // Events of a running flow in the order they happen, on the thread that runs it. message()
 // and refused() return only when the front end has handled them (a modal box is closed), so
@@ -38,23 +39,27 @@ enum class RxEcho { Packed, Spaced };
 class ControlObserver {
 public:
     virtual ~ControlObserver() = default;
-    virtual void clearTx() {}
-    virtual void clearMessageLine() {}
-    virtual void beep() {}
+    // A command starts: its frames replace what was sent before.
+    virtual void commandStarted() {}
+    // A status query starts: its answer replaces the last one.
+    virtual void queryStarted() {}
+    // There is no display to address (the list is empty).
+    virtual void nothingToAddress() {}
     virtual void status(StatusText /*text*/) {}
     virtual void rowStarted(int /*index*/) {}
     // The frame, addressed and sealed for the row, is now the frame buffer (the TX echo).
     virtual void frameSealed(int /*index*/, const protocol::Frame& /*frame*/) {}
-    // refresh: the front end writes its values back into its controls afterwards.
-    virtual void rxCleared(bool /*refresh*/) {}
-    // always: shown whatever the Show flag says.
-    virtual void rxShown(std::span<const protocol::Byte> /*reply*/, RxEcho /*echo*/, bool /*always*/) {}
+    // An exchange of this kind starts: no reply to it yet.
+    virtual void replyAwaited(ExchangeKind /*kind*/) {}
+    // The reply to an exchange of this kind, as it came.
+    virtual void replyTaken(std::span<const protocol::Byte> /*reply*/, ExchangeKind /*kind*/) {}
     virtual void linkMarked(int /*index*/, bool /*up*/) {}
     virtual void message(const std::string& /*text*/) {}
     virtual void refused(const std::string& /*model*/) {}
     // The reply was decoded into the values (the page's values from now on).
     virtual void decoded(const protocol::PageValues& /*values*/, const protocol::DecodeResult& /*result*/) {}
-    virtual void focusList() {}
+    // A send or query exchange with a row is over (whatever came of it).
+    virtual void exchangeEnded() {}
     // The operator's latest levels and locks were taken into the values right before a frame
     // is built from them (see LevelFeed).
     virtual void levelsTaken(const protocol::PageValues& /*values*/) {}

@@ -20,13 +20,13 @@ public:
             case WallCommand::PowerOn:
             case WallCommand::PowerOff: {
                 const protocol::Frame frame = protocol::BuildWallPower(req_.command == WallCommand::PowerOn);
-                walk([&](int) { run_.frame = frame; }, /*clearTx=*/false, /*allRows=*/false);
+                walk([&](int) { run_.frame = frame; }, /*announce=*/false, /*allRows=*/false);
                 break;
             }
             case WallCommand::WallOn:
             case WallCommand::WallOff: {
                 const protocol::Frame frame = protocol::BuildWallMode(req_.command == WallCommand::WallOn);
-                walk([&](int) { run_.frame = frame; }, /*clearTx=*/true, /*allRows=*/true);
+                walk([&](int) { run_.frame = frame; }, /*announce=*/true, /*allRows=*/true);
                 break;
             }
             case WallCommand::Settings:
@@ -40,7 +40,7 @@ public:
                                                                  target(i).model, f.columns, f.rows);
                         obs_.frameBuilt(run_.frame);
                     },
-                    /*clearTx=*/true, /*allRows=*/true);
+                    /*announce=*/true, /*allRows=*/true);
                 break;
             case WallCommand::LocationTest: locationTest(); break;
             case WallCommand::GetGains: getGains(); break;
@@ -65,10 +65,10 @@ private:
     }
 
     template <typename Prepare>
-    void walk(Prepare prepare, bool clearTx, bool allRows) {
-        if (clearTx) obs_.clearTx();
+    void walk(Prepare prepare, bool announce, bool allRows) {
+        if (announce) obs_.commandStarted();
         if (count() <= 0) {
-            obs_.beep();
+            obs_.nothingToAddress();
             return;
         }
         const int selected = allRows ? -1 : req_.selected;
@@ -108,12 +108,12 @@ private:
             r.systemText = ex.status.systemText;
             r.outcome = ex.reply.empty() && !ex.status.ok() ? rules::OutcomeOf(ex.status.error)
                                                            : rules::ClassifyReply(ex.reply);
-            obs_.rxShown(ex.reply, RxEcho::Spaced, false);
+            obs_.replyTaken(ex.reply, ExchangeKind::Send);
             obs_.linkMarked(i, true);
         }
         links_.lan->close();
         obs_.status(StatusText::None);
-        obs_.focusList();
+        obs_.exchangeEnded();
     }
 
     // Connects the row's link; a row that cannot be reached is marked down.
@@ -133,11 +133,11 @@ private:
         seal(i);
         if (!writeSerial(i)) {
             obs_.message("COM Port Closed ");
-            obs_.focusList();
+            obs_.exchangeEnded();
             return false;
         }
         obs_.status(StatusText::None);
-        obs_.focusList();
+        obs_.exchangeEnded();
         return true;
     }
 
@@ -157,12 +157,12 @@ private:
     // over RS-232 one write, and a closed port says nothing.
     void locationTest() {
         if (count() == 0) {
-            obs_.beep();
+            obs_.nothingToAddress();
             return;
         }
         const int i = req_.selected;
         if (i < 0 || i >= count()) {
-            obs_.focusList();
+            obs_.exchangeEnded();
             return;
         }
         run_.frame = protocol::BuildLocationTest();
@@ -185,13 +185,13 @@ private:
             seal(i);
             if (writeSerial(i)) obs_.status(StatusText::None);
         }
-        obs_.focusList();
+        obs_.exchangeEnded();
     }
 
     // The selected row, or what the page says when there is none (nothing sent either way).
     int gainRow(const char* noSelection) {
         if (count() == 0) {
-            obs_.beep();
+            obs_.nothingToAddress();
             return -1;
         }
         const int i = req_.selected;
@@ -215,7 +215,7 @@ private:
     // "Get data": over LAN the connection first, then the request and one receive; over RS-232
     // the request on the line (drained first) and its two reads. RS-232 never marks LINK.
     void getGains() {
-        obs_.clearTx();
+        obs_.commandStarted();
         const int i = gainRow(req_.lan ? kSelectOnlyOneDisplay : kSelectOneDisplay);
         if (i < 0) return;
         RowResult& r = result(i);
@@ -295,7 +295,7 @@ private:
                 obs_.message("COM Port Closed ");
             }
         }
-        obs_.focusList();
+        obs_.exchangeEnded();
     }
 
     static constexpr const char* kSelectOnlyOneDisplay = " Please select only one display!";

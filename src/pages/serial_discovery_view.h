@@ -86,13 +86,13 @@ public:
             }
         });
     }
-    void beep() override {
+    void nothingToAddress() override {
         bridge_.post([](Page& p) { p.feedback().beep(); });
     }
-    void focusList() override {
+    void exchangeEnded() override {
         bridge_.post([](Page& p) { p.focusTargetList(); });
     }
-    void clearTx() override {
+    void commandStarted() override {
         bridge_.post([](Page& p) { p.setTxText(QString()); });
     }
 

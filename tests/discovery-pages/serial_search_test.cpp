@@ -65,9 +65,9 @@ public:
     void status(const QString& text) override { events << "status:" + text; }
     void message(const QString& text) override { events << "message:" + text; }
     void refused(const std::string& model) override { events << "refused:" + QString::fromStdString(model); }
-    void beep() override { events << "beep"; }
-    void focusList() override { events << "focus"; }
-    void clearTx() override { events << "clearTx"; }
+    void nothingToAddress() override { events << "beep"; }
+    void exchangeEnded() override { events << "focus"; }
+    void commandStarted() override { events << "clearTx"; }
     void searchStarted(int total) override { events << "started:" + QString::number(total); }
     void searchProgress(int done, int total) override {
         lastProgress = done;

@@ -31,22 +31,22 @@ public:
     // One LINK cell per row, "0" as a fresh row holds it.
     explicit PageRecorder(std::size_t rows = 0) : links(rows, "0") {}
 
-    void clearTx() override { tx.clear(); }
-    void clearMessageLine() override { messageLine.clear(); }
-    void beep() override { ++beeps; }
+    void commandStarted() override { tx.clear(); }
+    void queryStarted() override { messageLine.clear(); }
+    void nothingToAddress() override { ++beeps; }
     void status(StatusText text) override { statuses.push_back(statusLine = StatusString(text)); }
     void rowStarted(int index) override { events.push_back(">" + std::to_string(index)); }
     void frameSealed(int, const protocol::Frame& frame) override {
         if (show) tx = frame.TxText();
     }
-    void rxCleared(bool) override {
+    void replyAwaited(ExchangeKind) override {
         ++rxClears;
         rxHistory.push_back(rx = "");
     }
-    void rxShown(std::span<const protocol::Byte> reply, RxEcho echo, bool always) override {
+    void replyTaken(std::span<const protocol::Byte> reply, ExchangeKind kind) override {
         replyBuffer.assign(reply.begin(), reply.end());
-        if (!always && !show) return;
-        rxHistory.push_back(rx = echo == RxEcho::Packed ? protocol::HexPacked(reply) : protocol::HexSpaced(reply));
+        if (kind != ExchangeKind::Query && !show) return;
+        rxHistory.push_back(rx = kind == ExchangeKind::Send ? protocol::HexPacked(reply) : protocol::HexSpaced(reply));
     }
     void linkMarked(int index, bool up) override {
         if (index >= 0 && static_cast<std::size_t>(index) < links.size()) links[static_cast<std::size_t>(index)] = up ? "Y" : "N";
@@ -58,7 +58,7 @@ public:
         ++refusals;
     }
     void decoded(const protocol::PageValues&, const protocol::DecodeResult&) override { ++decodes; }
-    void focusList() override { ++focuses; }
+    void exchangeEnded() override { ++focuses; }
     void levelsTaken(const protocol::PageValues&) override {
         ++controlReads;
         events.push_back("C");

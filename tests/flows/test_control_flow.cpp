@@ -90,7 +90,7 @@ struct Recorder final : ControlObserver {
     int stopAfter = -1;  // rows
     void message(const std::string& text) override { messages.push_back(text); }
     void refused(const std::string& model) override { refusals.push_back(model); }
-    void beep() override { ++beeps; }
+    void nothingToAddress() override { ++beeps; }
     void rowStarted(int index) override { started.push_back(index); }
     bool stopRequested() override { return stopAfter >= 0 && static_cast<int>(started.size()) >= stopAfter; }
 };

@@ -146,7 +146,7 @@ TEST(SendFlowsPorted, AddressRowsByTheRules) {
         for (const RowResult& r : run.rows) {
             for (const protocol::Frame& f : r.framesSent) lastSealed = f.TxText();
         }
-        EXPECT_EQ(page.tx, !lastSealed.empty() ? lastSealed : flows::FlowOf(c.flow).clearTx ? "" : "old");
+        EXPECT_EQ(page.tx, !lastSealed.empty() ? lastSealed : flows::FlowOf(c.flow).announcesStart ? "" : "old");
     }
 }
 

@@ -26,9 +26,9 @@ class ControlPage::FlowView final : public flows::ControlObserver {
 public:
     FlowView(ControlPage& page, flows::FlowWorker& worker) : bridge_(page, worker) {}
 
-    void clearTx() override { post([](ControlPage& p) { p.setTxText(QString()); }); }
-    void clearMessageLine() override { post([](ControlPage& p) { p.setMessageLine(QString()); }); }
-    void beep() override { post([](ControlPage& p) { p.feedback().beep(); }); }
+    void commandStarted() override { post([](ControlPage& p) { p.setTxText(QString()); }); }
+    void queryStarted() override { post([](ControlPage& p) { p.setMessageLine(QString()); }); }
+    void nothingToAddress() override { post([](ControlPage& p) { p.feedback().beep(); }); }
     void status(flows::StatusText text) override {
         post([text](ControlPage& p) { p.setStatus(StatusTextOf(text)); });
     }
@@ -41,7 +41,10 @@ public:
             p.writeChanged();
         });
     }
-    void rxCleared(bool refresh) override {
+    // The receive box empties for a new exchange; the values shown catch up, except before a
+    // pre-read.
+    void replyAwaited(flows::ExchangeKind kind) override {
+        const bool refresh = kind != flows::ExchangeKind::PreRead;
         post([refresh](ControlPage& p) {
             p.setRxText(QString());
             if (refresh) p.writeChanged();
@@ -50,11 +53,15 @@ public:
     void valuesChanged(const protocol::PageValues& values) override {
         post([values](ControlPage& p) { p.values_ = values; });
     }
-    void rxShown(std::span<const protocol::Byte> reply, flows::RxEcho echo, bool always) override {
-        post([bytes = protocol::Bytes(reply.begin(), reply.end()), echo, always](ControlPage& p) {
+    // A send's acknowledge shows packed ("%02X" per byte) and a query's or pre-read's reply
+    // spaced; a status query's reply shows whatever the Show flag says.
+    void replyTaken(std::span<const protocol::Byte> reply, flows::ExchangeKind kind) override {
+        const bool packed = kind == flows::ExchangeKind::Send;
+        const bool always = kind == flows::ExchangeKind::Query;
+        post([bytes = protocol::Bytes(reply.begin(), reply.end()), packed, always](ControlPage& p) {
             p.reply_.assign(bytes);
             if (!always && !p.showFlag()) return;
-            p.setRxText(echo == flows::RxEcho::Packed ? transport::HexPacked(bytes) : transport::HexSpaced(bytes));
+            p.setRxText(packed ? transport::HexPacked(bytes) : transport::HexSpaced(bytes));
             p.writeChanged();
         });
     }
@@ -76,7 +83,7 @@ public:
             if (result.refresh) p.writeChanged();
         });
     }
-    void focusList() override { post([](ControlPage& p) { p.focusTargetList(); }); }
+    void exchangeEnded() override { post([](ControlPage& p) { p.focusTargetList(); }); }
     void rowFinished(const flows::RowResult&, int) override {
         post([](ControlPage& p) {
             p.markRowInFlight(-1);

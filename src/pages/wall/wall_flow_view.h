@@ -14,8 +14,8 @@ class VideoWallPage::FlowView final : public flows::WallObserver {
 public:
     FlowView(VideoWallPage& page, flows::FlowWorker& worker) : bridge_(page, worker) {}
 
-    void clearTx() override { bridge_.post([](VideoWallPage& p) { p.setTxText(QString()); }); }
-    void beep() override { bridge_.post([](VideoWallPage& p) { p.feedback().beep(); }); }
+    void commandStarted() override { bridge_.post([](VideoWallPage& p) { p.setTxText(QString()); }); }
+    void nothingToAddress() override { bridge_.post([](VideoWallPage& p) { p.feedback().beep(); }); }
     void status(flows::StatusText text) override {
         bridge_.post([text](VideoWallPage& p) {
             switch (text) {
@@ -29,7 +29,7 @@ public:
     void rowStarted(int index) override { bridge_.post([index](VideoWallPage& p) { p.markRowInFlight(index); }); }
     void frameBuilt(const protocol::Frame& frame) override { echo(frame); }
     void frameSealed(int, const protocol::Frame& frame) override { echo(frame); }
-    void rxShown(std::span<const protocol::Byte> reply, flows::RxEcho, bool) override {
+    void replyTaken(std::span<const protocol::Byte> reply, flows::ExchangeKind) override {
         bridge_.post([bytes = protocol::Bytes(reply.begin(), reply.end())](VideoWallPage& p) { p.reply_.assign(bytes); });
     }
     void linkMarked(int index, bool up) override {
@@ -40,7 +40,7 @@ public:
     void message(const std::string& text) override {
         bridge_.call([text = QString::fromStdString(text)](VideoWallPage& p) { p.feedback().message(text); });
     }
-    void focusList() override { bridge_.post([](VideoWallPage& p) { p.focusTargetList(); }); }
+    void exchangeEnded() override { bridge_.post([](VideoWallPage& p) { p.focusTargetList(); }); }
     void readWallFields(flows::WallFields& fields) override {
         bridge_.call([&fields](VideoWallPage& p) {
             p.readPage();
