@@ -12,12 +12,12 @@
 namespace dravik::pages::testing {
 namespace {
 
-// Three KA-55 displays on LAN (127.0.6.81..83) or on one RS-232 line (IDs 1..3), listed on
-// the page in that order.
+// Three KA-55 displays on LAN (127.0.6.base..base+2, each test its own so that CTest can run
+// them side by side) or on one RS-232 line (IDs 1..3), listed on the page in that order.
 struct Bench {
-    explicit Bench(bool lan) : lan(lan) {
+    Bench(bool lan, int base) : lan(lan) {
         if (lan) {
-            for (int i = 0; i < 3; ++i) displays.push_back(StartLan("127.0.6." + std::to_string(81 + i), Display("KA-55")));
+            for (int i = 0; i < 3; ++i) displays.push_back(StartLan("127.0.6." + std::to_string(base + i), Display("KA-55")));
         } else {
             line = StartLine({Display("KA-55", 1), Display("KA-55", 2), Display("KA-55", 3)});
         }
@@ -31,7 +31,7 @@ struct Bench {
         }
         for (int i = 0; i < 3; ++i) {
             if (lan) {
-                h->addRow(QString("127.0.6.%1").arg(81 + i), "KA-55", "1");
+                h->addRow(QString("127.0.6.%1").arg(base + i), "KA-55", "1");
             } else {
                 h->addRow(QString::number(i + 1), "KA-55");
             }
@@ -70,7 +70,7 @@ constexpr int kLockControls[] = {1005, 1007, 1006, 1009, 1136, 1137, 1125, 1126,
 class Queue : public ::testing::TestWithParam<bool> {};
 
 TEST_P(Queue, CommandsPressedDuringAWalkGoOutAfterItInPressOrderToTheRowsSelectedThen) {
-    Bench b(GetParam());
+    Bench b(GetParam(), 81);
     PageHarness& h = *b.h;
     std::map<int, bool> enabledBefore;
     for (int id : kLockControls) enabledBefore[id] = h.control(id)->isEnabled();
@@ -104,7 +104,7 @@ TEST_P(Queue, CommandsPressedDuringAWalkGoOutAfterItInPressOrderToTheRowsSelecte
 }
 
 TEST_P(Queue, StopEndsTheWalkAndEmptiesTheQueueWhichHoldsEightAtMost) {
-    Bench b(GetParam());
+    Bench b(GetParam(), 84);
     PageHarness& h = *b.h;
     int waitingAtMost = 0;
     QString full;
@@ -127,7 +127,7 @@ TEST_P(Queue, StopEndsTheWalkAndEmptiesTheQueueWhichHoldsEightAtMost) {
 // The issue seen: a value typed and a box ticked while a command ran were put back by the
 // command's end, and the next "Set" sent the old value.
 TEST_P(Queue, WhatIsTypedOrTickedDuringARunSurvivesItAndGoesOutNext) {
-    Bench b(GetParam());
+    Bench b(GetParam(), 87);
     PageHarness& h = *b.h;
     const int running = b.lan ? 1026 : 1035;  // "On" over LAN; the brightness "Set" (read, then set) over RS-232
     QTimer::singleShot(100, h.page.get(), [&] {
@@ -154,7 +154,7 @@ TEST_P(Queue, WhatIsTypedOrTickedDuringARunSurvivesItAndGoesOutNext) {
 // A level changed while a walk runs reaches the rows still to come, without the walk asking
 // the window for it.
 TEST(QueueLevels, ALevelChangedDuringAWalkReachesTheRowsStillToCome) {
-    Bench b(true);
+    Bench b(true, 90);
     PageHarness& h = *b.h;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
