@@ -6,8 +6,8 @@
 //      1,000 probes and resident memory of the exporter;
 //   3. the exporter's descriptors and threads before and after PROBES probes.
 //
-//   bench_exporter [SECONDS [DISPLAYS [PROBES]]]   (defaults 5, 1000, 2000; the figure
-//   for part 3 is 10000)
+//   bench_exporter [SECONDS [DISPLAYS [PROBES]]]   (defaults 5, 1000, 2000; a full check of
+//   descriptors and threads uses 10000 probes)
 #include "exporter_helpers.h"
 
 #include "display-sim/lan_display.h"

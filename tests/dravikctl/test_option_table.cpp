@@ -21,7 +21,7 @@ const std::vector<std::string> kSubcommands{"frame", "send", "query", "raw", "id
 
 std::set<std::string> TableOptions(unsigned bit) {
     std::set<std::string> names;
-    for (const OptionSpec& o : AllOptions())
+    for (const OptionDef& o : AllOptions())
         if (o.where & bit) names.insert("--" + std::string(o.name));
     return names;
 }
@@ -88,7 +88,7 @@ TEST(DravikCtlOptionTable, LookUpBySubcommand) {
     // Every option of a subcommand has one row for it.
     for (const std::string& sub : kSubcommands) {
         std::set<std::string> seen;
-        for (const OptionSpec& o : AllOptions()) {
+        for (const OptionDef& o : AllOptions()) {
             if ((o.where & SubcommandBitOf(sub)) == 0) continue;
             EXPECT_TRUE(seen.insert(std::string(o.name)).second) << sub << " " << o.name;
         }

@@ -20,7 +20,7 @@ QStringList TraceLines(const QString& path, const QString& category) {
 TEST(DravikCtlTrace, FramesRepliesAndOutcomesGoToTheFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    auto lan = StartLan("127.0.95.20", Config("KA-55", 1));
+    auto lan = StartLan("127.0.99.20", Config("KA-55", 1));
     auto line = StartLine({Config("KA-55", 3)});
     struct Case {
         std::vector<std::string> args;
@@ -28,7 +28,7 @@ TEST(DravikCtlTrace, FramesRepliesAndOutcomesGoToTheFile) {
         QString target;    // as the lines name it
     };
     const std::vector<Case> cases{
-        {{"query", "temperature", "--ip", "127.0.95.20", "--id", "1", "--model", "KA-55"}, "dravik.lan", "127.0.95.20"},
+        {{"query", "temperature", "--ip", "127.0.99.20", "--id", "1", "--model", "KA-55"}, "dravik.lan", "127.0.99.20"},
         {{"query", "temperature", "--serial", line->devicePath(), "--id", "3", "--model", "KA-55"}, "dravik.serial",
          QString::fromStdString(line->devicePath())},
     };
@@ -62,8 +62,8 @@ TEST(DravikCtlTrace, FramesRepliesAndOutcomesGoToTheFile) {
 }
 
 TEST(DravikCtlTrace, BadTraceFileIsAUsageErrorAndSendsNothing) {
-    auto lan = StartLan("127.0.95.21", Config("KA-55", 1));
-    const std::vector<std::string> send{"send", "on", "--ip", "127.0.95.21", "--model", "KA-55"};
+    auto lan = StartLan("127.0.99.21", Config("KA-55", 1));
+    const std::vector<std::string> send{"send", "on", "--ip", "127.0.99.21", "--model", "KA-55"};
     struct Case {
         std::vector<std::string> trace;
         std::string message;

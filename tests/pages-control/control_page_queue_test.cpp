@@ -124,8 +124,8 @@ TEST_P(Queue, StopEndsTheWalkAndEmptiesTheQueueWhichHoldsEightAtMost) {
     EXPECT_EQ(b.frames(), (std::vector<std::string>{One(0x18, 0x02, b.id(0))}));
 }
 
-// The issue seen: a value typed and a box ticked while a command ran were put back by the
-// command's end, and the next "Set" sent the old value.
+// The fault this guards against: a value typed and a box ticked while a command ran were put
+// back by the command's end, and the next "Set" sent the old value.
 TEST_P(Queue, WhatIsTypedOrTickedDuringARunSurvivesItAndGoesOutNext) {
     Bench b(GetParam(), 87);
     PageHarness& h = *b.h;

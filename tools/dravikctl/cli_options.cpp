@@ -87,7 +87,7 @@ public:
         std::string error;
         const bool read = ReadArguments(
             args_.subspan(i), MaskOf(opts_.subcommand), SubcommandName(opts_.subcommand),
-            [&](const OptionSpec& def, const std::string& value) {
+            [&](const OptionDef& def, const std::string& value) {
                 if (apply(def, value)) return true;
                 error = error_;
                 return false;
@@ -121,7 +121,7 @@ private:
         return opts_.targets.empty() ? fallback : opts_.targets.back().*field;
     }
 
-    bool apply(const OptionSpec& def, const std::string& value) {
+    bool apply(const OptionDef& def, const std::string& value) {
         const std::string name = "--" + std::string(def.name);
         switch (def.id) {
             case Opt::Help: opts_.help = true; return true;

@@ -86,7 +86,7 @@ public:
         std::string readError;
         const bool read = ReadArguments(
             args.subspan(1), BitOf(a_.sub), NameOf(a_.sub),
-            [&](const OptionSpec& def, const std::string& value) { return apply(def.id, "--" + std::string(def.name), value); },
+            [&](const OptionDef& def, const std::string& value) { return apply(def.id, "--" + std::string(def.name), value); },
             [&](const std::string& operand) {
                 return this->error("unexpected " + Quote(operand) + " (see 'dravikctl " + NameOf(a_.sub) + " --help')");
             },

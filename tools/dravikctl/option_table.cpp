@@ -15,7 +15,7 @@ using O = OptionId;
 constexpr unsigned kLevels = kBitFrame | kBitSend;
 constexpr unsigned kWallValues = kBitFrame | kBitSend | kBitWall;
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionDef kOptions[] = {
     // Before any subcommand, and --trace with every one.
     {O::Version, "version", 'V', false, kBitMain, S::Main, "  --version      print the version and exit\n"},
     {O::Trace, "trace", 0, true, kBitEvery | kBitMain, S::Main,
@@ -137,9 +137,9 @@ std::string Printable(std::string_view text) {
 }
 
 template <typename Match>
-const OptionSpec* Find(unsigned bit, Match match) {
-    const OptionSpec* any = nullptr;
-    for (const OptionSpec& o : kOptions) {
+const OptionDef* Find(unsigned bit, Match match) {
+    const OptionDef* any = nullptr;
+    for (const OptionDef& o : kOptions) {
         if (!match(o)) continue;
         if (o.where & bit) return &o;
         if (!any) any = &o;
@@ -149,7 +149,7 @@ const OptionSpec* Find(unsigned bit, Match match) {
 
 }  // namespace
 
-std::span<const OptionSpec> AllOptions() { return kOptions; }
+std::span<const OptionDef> AllOptions() { return kOptions; }
 
 unsigned SubcommandBitOf(std::string_view name) {
     for (const auto& [n, bit] : kSubcommands)
@@ -157,29 +157,29 @@ unsigned SubcommandBitOf(std::string_view name) {
     return 0;
 }
 
-const OptionSpec* FindLongOption(std::string_view name, unsigned bit) {
-    return Find(bit, [&](const OptionSpec& o) { return o.name == name; });
+const OptionDef* FindLongOption(std::string_view name, unsigned bit) {
+    return Find(bit, [&](const OptionDef& o) { return o.name == name; });
 }
 
-const OptionSpec* FindShortOption(char c, unsigned bit) {
-    return Find(bit, [&](const OptionSpec& o) { return c != 0 && o.shortName == c; });
+const OptionDef* FindShortOption(char c, unsigned bit) {
+    return Find(bit, [&](const OptionDef& o) { return c != 0 && o.shortName == c; });
 }
 
 std::string OptionHelp(HelpSection section, unsigned bit) {
     std::string text;
-    for (const OptionSpec& o : kOptions)
+    for (const OptionDef& o : kOptions)
         if (o.section == section && (o.where & bit)) text += o.help;
     return text;
 }
 
 bool ReadArguments(std::span<const std::string> args, unsigned bit, std::string_view subcommand,
-                   const std::function<bool(const OptionSpec&, const std::string&)>& option,
+                   const std::function<bool(const OptionDef&, const std::string&)>& option,
                    const std::function<bool(const std::string&)>& operand, std::string& error) {
     const auto fail = [&](std::string message) {
         error = std::move(message);
         return false;
     };
-    const auto take = [&](const OptionSpec& def, const std::string& value) {
+    const auto take = [&](const OptionDef& def, const std::string& value) {
         if ((def.where & bit) == 0)
             return fail("--" + std::string(def.name) + " does not apply to '" + std::string(subcommand) + "'");
         return option(def, value);
@@ -202,7 +202,7 @@ bool ReadArguments(std::span<const std::string> args, unsigned bit, std::string_
                 value = std::string(body.substr(eq + 1));
                 body = body.substr(0, eq);
             }
-            const OptionSpec* def = FindLongOption(body, bit);
+            const OptionDef* def = FindLongOption(body, bit);
             if (!def) return fail("unknown option --" + Printable(body.substr(0, 40)));
             if (def->takesValue && !value) {
                 if (i >= args.size()) return fail("--" + std::string(def->name) + " needs a value");
@@ -214,7 +214,7 @@ bool ReadArguments(std::span<const std::string> args, unsigned bit, std::string_
         }
         // Single letters, which may be grouped (-vh); none takes a value.
         for (std::size_t k = 1; k < arg.size(); ++k) {
-            const OptionSpec* def = FindShortOption(arg[k], bit);
+            const OptionDef* def = FindShortOption(arg[k], bit);
             if (!def) {
                 // A negative number (a level) given as an operand by mistake.
                 if (arg[k] >= '0' && arg[k] <= '9')

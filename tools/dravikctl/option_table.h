@@ -36,7 +36,7 @@ enum class OptionId {
 // Where an option's help line goes in its subcommand's help.
 enum class HelpSection { Displays, Values, Output, Main };
 
-struct OptionSpec {
+struct OptionDef {
     OptionId id;
     std::string_view name;  // without the leading "--"
     char shortName;         // 0: none
@@ -46,15 +46,15 @@ struct OptionSpec {
     std::string_view help;  // the help line(s) as printed, each ending in a line end
 };
 
-std::span<const OptionSpec> AllOptions();
+std::span<const OptionDef> AllOptions();
 
 // The bit of a subcommand by its name ("send", "scan"); 0 for none.
 unsigned SubcommandBitOf(std::string_view name);
 
 // The row of --name (or -c) for the subcommand `bit`; else the first row of that name, so
 // the caller can say the option does not apply; nullptr for an unknown option.
-const OptionSpec* FindLongOption(std::string_view name, unsigned bit);
-const OptionSpec* FindShortOption(char c, unsigned bit);
+const OptionDef* FindLongOption(std::string_view name, unsigned bit);
+const OptionDef* FindShortOption(char c, unsigned bit);
 
 // The help lines of one section for one subcommand, in the table's order.
 std::string OptionHelp(HelpSection section, unsigned bit);
@@ -64,7 +64,7 @@ std::string OptionHelp(HelpSection section, unsigned bit);
 // (`bit`, named `subcommand` in messages) with its value; `operand` each operand. Either
 // returns false with `error` set to stop. False with a one-line `error` on bad input.
 bool ReadArguments(std::span<const std::string> args, unsigned bit, std::string_view subcommand,
-                   const std::function<bool(const OptionSpec&, const std::string&)>& option,
+                   const std::function<bool(const OptionDef&, const std::string&)>& option,
                    const std::function<bool(const std::string&)>& operand, std::string& error);
 
 // A subcommand's option sections (Displays, Output, Values), each under its heading.

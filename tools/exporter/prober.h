@@ -51,7 +51,7 @@ struct ProbeResult {
     std::string outcomeLabel() const;
 };
 
-struct ProbeSpec {
+struct ProbePlan {
     ProbeTarget target;
     Module module;
     std::string model;  // empty: read it
@@ -70,7 +70,7 @@ public:
 
 // The probe on the calling thread (what a worker runs). `stop` ends its waits early; `publish`
 // is told each read as it completes.
-ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& stop,
+ProbeResult ExecuteProbe(const ProbePlan& plan, const discovery::StopSignal& stop,
                          const std::function<void(const ProbeResult&)>& publish);
 
 class Prober {
@@ -83,7 +83,7 @@ public:
 
     // `done` is called exactly once, on a prober thread: when the probe ends, or at
     // `deadline` with what it has.
-    void submit(ProbeSpec spec, SteadyClock::time_point deadline, Done done);
+    void submit(ProbePlan plan, SteadyClock::time_point deadline, Done done);
 
     int running() const;
     int queued() const;

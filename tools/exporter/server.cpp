@@ -168,8 +168,8 @@ void ExporterServer::routes() {
             return bad("target not in allowed_targets", QHttpServerResponse::StatusCode::Forbidden);
         const auto timeout = ProbeTimeout(req.value("X-Prometheus-Scrape-Timeout-Seconds"), module->second.timeout);
         auto held = std::make_shared<QHttpServerResponder>(std::move(responder));
-        ProbeSpec spec{request->target, module->second, request->model, *cfg};
-        prober_.submit(std::move(spec), arrived + timeout, [this, held](const ProbeResult& result) {
+        ProbePlan plan{request->target, module->second, request->model, *cfg};
+        prober_.submit(std::move(plan), arrived + timeout, [this, held](const ProbeResult& result) {
             QByteArray body;
             QHttpServerResponse::StatusCode status = QHttpServerResponse::StatusCode::Ok;
             if (result.forbidden) {
