@@ -11,7 +11,6 @@
 #include "ui/texts.h"
 #include "transport/trace_link.h"
 
-#include <QHostAddress>
 #include <QThread>
 
 #include <algorithm>
@@ -19,7 +18,6 @@
 #include <map>
 #include <memory>
 
-#include <sys/resource.h>
 
 namespace dravik::flows {
 
@@ -368,33 +366,8 @@ DisplayResult NotSent(const targets::Target& target, Outcome outcome, const std:
 
 ConnectDiagnosis DiagnoseConnect(const QString& address, std::chrono::milliseconds elapsed, std::uint16_t port,
                                  std::chrono::milliseconds bound) {
-    // The diagnosis connect is short: the display already failed once.
-    constexpr std::chrono::milliseconds kDiagnosisConnect{1000};
-    ConnectDiagnosis d;
-    const QString name = address.trimmed();
-    QHostAddress literal;
-    // An attempt that ran to the connect bound timed out; only a quick failure is asked again
-    // (a name that does not resolve fails at once whatever it took before).
-    if (literal.setAddress(name) && elapsed >= bound - std::chrono::milliseconds(100)) {
-        d.outcome = Outcome::ConnectTimedOut;
-        d.systemText = "no connection within " + std::to_string(bound.count() / 1000) + " s";
-        return d;
-    }
-    transport::LanLinkOptions options;
-    options.port = port;
-    options.connectBound = std::min(kDiagnosisConnect, bound);
-    transport::LanLink link(options);
-    const transport::LinkStatus st = link.open(name.toStdString());
-    link.close();
-    if (st.ok()) {
-        // It answers now; the first attempt did not in time.
-        d.outcome = Outcome::ConnectTimedOut;
-        d.systemText = "no connection in time";
-        return d;
-    }
-    d.outcome = rules::OutcomeOf(st.error);
-    d.systemText = st.systemText;
-    return d;
+    const transport::LinkStatus st = transport::DiagnoseConnectFailure(address.toStdString(), elapsed, port, bound);
+    return {rules::OutcomeOf(st.error), st.systemText};
 }
 
 Outcome OpenFailureOutcome(transport::OpenReason reason) {
@@ -408,20 +381,15 @@ Outcome OpenFailureOutcome(transport::OpenReason reason) {
 int AffordableParallel(int wanted, std::string* message) {
     // Per display in flight: one socket (and a short diagnosis socket after a failure, on
     // the same worker); plus what the process holds besides.
-    constexpr rlim_t kReserve = 32;
-    rlimit limit{};
-    if (wanted <= 1 || ::getrlimit(RLIMIT_NOFILE, &limit) != 0) return wanted;
-    const rlim_t need = static_cast<rlim_t>(wanted) + kReserve;
-    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < need) {
-        rlimit raised = limit;
-        raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? need : std::min(need, limit.rlim_max);
-        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-    }
-    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= need) return wanted;
-    const int affordable = limit.rlim_cur > kReserve + 1 ? static_cast<int>(limit.rlim_cur - kReserve) : 1;
+    constexpr long kReserve = 32;
+    if (wanted <= 1) return wanted;
+    const long need = wanted + kReserve;
+    const long limit = transport::RaiseOpenFileLimit(need);
+    if (limit < 0 || limit >= need) return wanted;
+    const int affordable = limit > kReserve + 1 ? static_cast<int>(limit - kReserve) : 1;
     if (message) {
         *message = "--parallel " + std::to_string(wanted) + " needs " + std::to_string(need) +
-                   " file descriptors, the limit is " + std::to_string(limit.rlim_cur) + " (ulimit -n): running " +
+                   " file descriptors, the limit is " + std::to_string(limit) + " (ulimit -n): running " +
                    std::to_string(affordable) + " at once";
     }
     return affordable;

@@ -11,6 +11,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <arpa/inet.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -226,5 +227,36 @@ void LanLink::close() {
     socket_.reset();
 }
 
+
+LinkStatus DiagnoseConnectFailure(const std::string& address, Millis elapsed, quint16 port, Millis bound) {
+    constexpr Millis kDiagnosisConnect{1000};
+    const QString name = QString::fromStdString(address).trimmed();
+    QHostAddress literal;
+    // A name that does not resolve fails at once whatever it took before, so only a literal
+    // address counts as timed out by its time alone.
+    if (literal.setAddress(name) && elapsed >= bound - Millis(100)) {
+        return Failure(LinkError::ConnectTimedOut, "no connection within " + std::to_string(bound.count() / 1000) + " s");
+    }
+    LanLinkOptions options;
+    options.port = port;
+    options.connectBound = std::min(kDiagnosisConnect, bound);
+    LanLink link(options);
+    LinkStatus st = link.open(name.toStdString());
+    link.close();
+    if (st.ok()) return Failure(LinkError::ConnectTimedOut, "no connection in time");
+    return st;
+}
+
+long RaiseOpenFileLimit(long wanted) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+    const rlim_t need = static_cast<rlim_t>(std::max(0L, wanted));
+    if (limit.rlim_cur < need) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? need : std::min(need, limit.rlim_max);
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? -1 : static_cast<long>(limit.rlim_cur);
+}
 
 }  // namespace dravik::transport

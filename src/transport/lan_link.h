@@ -72,4 +72,14 @@ private:
 };
 
 
+// Why a LAN connection failed, asked once more: `elapsed` is how long the failed attempt took.
+// A literal address whose attempt ran to the connect bound timed out and is not asked again;
+// anything quicker gets one short open (at most 1 s) for the system's own words. A display
+// that accepts now was merely slow: ConnectTimedOut.
+LinkStatus DiagnoseConnectFailure(const std::string& address, Millis elapsed, quint16 port, Millis bound);
+
+// The process's open-file limit, its soft limit raised towards `wanted` as far as the hard
+// limit allows; -1 when it is unlimited or cannot be read.
+long RaiseOpenFileLimit(long wanted);
+
 }  // namespace dravik::transport

@@ -9,10 +9,12 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -131,6 +133,16 @@ QString OpenReasonText(OpenReason reason, const QString& path, const QString& sy
 QStringList AvailablePorts() { return NamesOf(CachedPorts(false)); }
 
 QStringList RefreshPorts() { return NamesOf(CachedPorts(true)); }
+
+bool SerialPort::HeldElsewhere(const QString& device, OpenReason reason) {
+    if (reason == OpenReason::InUse) return true;
+    if (reason != OpenReason::PermissionDenied && reason != OpenReason::DeviceError) return false;
+    const QByteArray path = QFile::encodeName(device);
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == EBUSY;
+    ::close(fd);
+    return true;
+}
 
 SerialPort::SerialPort() = default;
 

@@ -63,6 +63,11 @@ QStringList RefreshPorts();
 
 class SerialPort {
 public:
+    // After a failed open: whether another program holds the line. Its lock file, or the
+    // terminal's exclusive mode (EBUSY), shows as a refusal; a device that opens plainly
+    // while the port refused it is held by someone else.
+    static bool HeldElsewhere(const QString& device, OpenReason reason);
+
     static constexpr int kBaudRate = 9600;
     static constexpr qint64 kQueueSize = 1024;
 

@@ -1,5 +1,5 @@
-// What the flows' outcomes mean for dravikctl: the connect diagnosis of the identity read,
-// the typed failure of a line that does not open, and the exit status of a run.
+// What the flows' outcomes mean for dravikctl: the exit status of a run (the connect
+// diagnosis and the typed failure of a line are the run API's, flows/run.h).
 #pragma once
 
 #include "dravikctl/target_result.h"
@@ -16,18 +16,6 @@
 #include <vector>
 
 namespace dravik::ctl {
-
-// Why a LAN connection failed: one more short open of the LAN link for the system's own
-// words. `elapsed` is how long the failed attempt took: one that ran to the connect bound
-// timed out, and is not tried again.
-struct ConnectDiagnosis {
-    flows::Outcome outcome = flows::Outcome::ConnectTimedOut;
-    std::string systemText;
-};
-ConnectDiagnosis DiagnoseConnect(const QString& address, std::chrono::milliseconds elapsed);
-
-// The failure to open an RS-232 line, typed.
-flows::Outcome OpenFailureOutcome(transport::OpenReason reason);
 
 // 0 every display did what was asked; 3 no display could be reached at all; 1 otherwise.
 int ExitStatusFor(std::span<const flows::Outcome> outcomes);

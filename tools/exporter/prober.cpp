@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace dravik::exporter {
@@ -32,18 +31,12 @@ const flows::ButtonFlow& FlowFor(Read read) {
     }
 }
 
-// Another program holding the line shows as a refusal of QSerialPort's lock file or as the
-// terminal's exclusive mode (EBUSY), which the port reports as a permission or device error.
-// A device that opens plainly while the port refused it is held by someone else.
+// The typed failure of a line that did not open; another program holding it is PortBusy.
 flows::Outcome LineOpenFailure(const transport::SerialPort& port, const std::string& device) {
-    const flows::Outcome typed = flows::OpenFailureOutcome(port.lastReason());
-    if (typed == flows::Outcome::PortBusy || port.lastReason() == transport::OpenReason::NotAPortName ||
-        port.lastReason() == transport::OpenReason::Missing)
-        return typed;
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == EBUSY ? flows::Outcome::PortBusy : typed;
-    ::close(fd);
-    return flows::Outcome::PortBusy;
+    if (transport::SerialPort::HeldElsewhere(QString::fromStdString(device), port.lastReason())) {
+        return flows::Outcome::PortBusy;
+    }
+    return flows::OpenFailureOutcome(port.lastReason());
 }
 
 void FailAll(ProbeResult& r, flows::Outcome outcome) {
@@ -67,26 +60,26 @@ std::string ProbeResult::outcomeLabel() const {
     return timedOut ? "timeout" : "failed";
 }
 
-ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& stop,
+ProbeResult ExecuteProbe(const ProbePlan& plan, const discovery::StopSignal& stop,
                          const std::function<void(const ProbeResult&)>& publish) {
     ProbeResult r;
-    r.model = spec.model;
-    std::vector<Read> reads = spec.module.reads;
+    r.model = plan.model;
+    std::vector<Read> reads = plan.module.reads;
     // Without a model no frame can be chosen: the identity comes first.
-    if (spec.model.empty() && !spec.module.has(Read::Identity)) reads.insert(reads.begin(), Read::Identity);
+    if (plan.model.empty() && !plan.module.has(Read::Identity)) reads.insert(reads.begin(), Read::Identity);
     for (Read read : reads) r.reads.push_back(ReadResult{read, false, flows::Outcome::NoReply, {}});
 
     targets::Target t;
-    t.id = std::to_string(spec.target.monitorId);
-    t.model = spec.model;
+    t.id = std::to_string(plan.target.monitorId);
+    t.model = plan.model;
     std::unique_ptr<transport::LanLink> lan;
     transport::SerialPort port;
     std::unique_ptr<transport::SerialLink> line;
     flows::DisplayContext ctx;
     ctx.stop = &stop;
-    if (spec.target.serial) {
+    if (plan.target.serial) {
         t.interface = targets::Interface::Serial;
-        t.device = spec.target.device;
+        t.device = plan.target.device;
         if (port.open(QString::fromStdString(t.device)) != transport::OpenResult::Opened) {
             // Another program (the window) holding the line is an answer, not our error.
             FailAll(r, LineOpenFailure(port, t.device));
@@ -95,7 +88,7 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
         line = std::make_unique<transport::SerialLink>(port);
         ctx.links.serial = line.get();
     } else {
-        t.address = spec.target.host;
+        t.address = plan.target.host;
         if (!ParseIpv4(t.address)) {
             const transport::ResolvedAddress resolved = transport::SystemResolve(t.address, transport::Millis(5000));
             if (!resolved.status.ok()) {
@@ -105,19 +98,19 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
             t.address = resolved.ipv4;
         }
         const auto ipv4 = ParseIpv4(t.address);
-        if (!ipv4 || !spec.config.allowsAddress(*ipv4)) {
+        if (!ipv4 || !plan.config.allowsAddress(*ipv4)) {
             r.forbidden = true;
             return r;
         }
         // The LAN link's connect is bounded by the probe's time left rather than cancelled:
         // QTcpSocket gives up a pending connect when one of its sliced waits ends.
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(spec.deadline - SteadyClock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(plan.deadline - SteadyClock::now());
         transport::LanLinkOptions options;
-        options.port = spec.target.port;
+        options.port = plan.target.port;
         options.connectBound = std::clamp(left, std::chrono::milliseconds(1), options.connectBound);
         lan = std::make_unique<transport::LanLink>(options);
         ctx.links.lan = lan.get();
-        ctx.lanPort = spec.target.port;
+        ctx.lanPort = plan.target.port;
         ctx.connectBound = options.connectBound;
     }
 
@@ -125,7 +118,7 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
     for (std::size_t i = 0; i < r.reads.size(); ++i) {
         if (stop.Stopped()) break;
         // The line's own pause between two exchanges, as between the rows of a walk.
-        if (spec.target.serial && !first && !stop.SleepFor(flows::rules::kSerialRowPause)) break;
+        if (plan.target.serial && !first && !stop.SleepFor(flows::rules::kSerialRowPause)) break;
         first = false;
         ReadResult& read = r.reads[i];
         flows::RunCommand command;
@@ -152,7 +145,7 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
                 // The info series carries what the display reported; a given model still
                 // chooses the frames.
                 r.model = *read.value.model;
-                if (spec.model.empty()) t.model = r.model;
+                if (plan.model.empty()) t.model = r.model;
             } else if (t.model.empty()) {
                 // No model, no frame: the other reads fail as the identity did.
                 if (read.ok()) read.outcome = flows::Outcome::ShortReply;
@@ -170,7 +163,7 @@ ProbeResult ExecuteProbe(const ProbeSpec& spec, const discovery::StopSignal& sto
 }
 
 struct Prober::Job {
-    ProbeSpec spec;
+    ProbePlan plan;
     std::string key;
     SteadyClock::time_point arrived;
     SteadyClock::time_point deadline;
@@ -226,11 +219,11 @@ int Prober::queued() const {
     return queued_;
 }
 
-void Prober::submit(ProbeSpec spec, SteadyClock::time_point deadline, Done done) {
+void Prober::submit(ProbePlan plan, SteadyClock::time_point deadline, Done done) {
     auto job = std::make_shared<Job>();
-    job->key = spec.target.lineKey();
-    spec.deadline = deadline;
-    job->spec = std::move(spec);
+    job->key = plan.target.lineKey();
+    plan.deadline = deadline;
+    job->plan = std::move(plan);
     job->arrived = SteadyClock::now();
     job->deadline = deadline;
     job->done = std::move(done);
@@ -267,7 +260,7 @@ void Prober::dispatchLocked() {
             listener_->inFlight(running_);
         }
         pool_->start([this, job, wait] {
-            ProbeResult result = ExecuteProbe(job->spec, job->stop, [&](const ProbeResult& partial) {
+            ProbeResult result = ExecuteProbe(job->plan, job->stop, [&](const ProbeResult& partial) {
                 std::lock_guard lock(job->mutex);
                 job->partial = partial;
             });
@@ -330,8 +323,8 @@ void Prober::watch() {
                     partial = job->partial;
                 }
                 if (partial.reads.empty())
-                    for (Read read : job->spec.module.reads) partial.reads.push_back(ReadResult{read, false, {}, {}});
-                if (partial.model.empty()) partial.model = job->spec.model;
+                    for (Read read : job->plan.module.reads) partial.reads.push_back(ReadResult{read, false, {}, {}});
+                if (partial.model.empty()) partial.model = job->plan.model;
                 partial.timedOut = true;
                 job->answer(std::move(partial));
             }
@@ -350,7 +343,7 @@ void Prober::watch() {
     for (const auto& job : left) {
         job->stop.Stop();
         ProbeResult r;
-        for (Read read : job->spec.module.reads) r.reads.push_back(ReadResult{read, false, {}, {}});
+        for (Read read : job->plan.module.reads) r.reads.push_back(ReadResult{read, false, {}, {}});
         r.timedOut = true;
         job->answer(std::move(r));
     }
