@@ -57,7 +57,13 @@ private:
 
     // The operator's latest levels and locks, right before a frame is built from them.
     void takeLevels() {
-        if (req_.levels) req_.levels->takeInto(run_.values);
+        if (const auto latest = req_.levels ? req_.levels->latest() : std::nullopt) {
+            run_.values.backlight = latest->backlight;
+            run_.values.brightness = latest->brightness;
+            run_.values.volume = latest->volume;
+            run_.values.keyLock = latest->keyLock;
+            run_.values.irLock = latest->irLock;
+        }
         obs_.levelsTaken(run_.values);
     }
 
@@ -466,22 +472,6 @@ private:
 };
 
 }  // namespace
-
-void LevelFeed::post(const protocol::PageValues& values) {
-    std::lock_guard lock(mutex_);
-    latest_ = values;
-}
-
-bool LevelFeed::takeInto(protocol::PageValues& values) const {
-    std::lock_guard lock(mutex_);
-    if (!latest_) return false;
-    values.backlight = latest_->backlight;
-    values.brightness = latest_->brightness;
-    values.volume = latest_->volume;
-    values.keyLock = latest_->keyLock;
-    values.irLock = latest_->irLock;
-    return true;
-}
 
 ControlRun RunControlFlow(const ControlRequest& request, const ControlLinks& links, ControlObserver& observer) {
     if (!request.flow) return {};

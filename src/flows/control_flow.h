@@ -14,11 +14,11 @@
 #include "protocol/values.h"
 #include "targets/target.h"
 #include "flows/button_table.h"
+#include "flows/feed.h"
 #include "transport/link.h"
 #include "transport/waiter.h"
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -74,21 +74,9 @@ public:
 // brightness change), which no button of the page sends alone; dravikctl's "video" query.
 inline constexpr int kStatusVideoParams = 100;
 
-// The levels and locks an operator sets while a walk runs, handed from the window to the
-// running flow: the page posts them as they change, the flow takes the latest right before it
-// builds a frame from them, so a level changed during a walk reaches the rows still to come
-// without the flow waiting on the window.
-class LevelFeed {
-public:
-    void post(const protocol::PageValues& values);
-    // Backlight, brightness, volume and the two locks of the latest post into `values`; false
-    // when nothing was posted.
-    bool takeInto(protocol::PageValues& values) const;
-
-private:
-    mutable std::mutex mutex_;
-    std::optional<protocol::PageValues> latest_;
-};
+// The levels and locks the operator sets while a walk runs (backlight, brightness, volume and
+// the two locks of the latest post are taken; the rest of the values stay the flow's).
+using LevelFeed = Feed<protocol::PageValues>;
 
 struct ControlRequest {
     const flows::ButtonFlow* flow = nullptr;

@@ -30,12 +30,12 @@ public:
                 break;
             }
             case WallCommand::Settings:
-                // Each row gets its own frame: its "Pos", its model's matrix byte, and the page's
-                // fields as they are at that moment.
+                // Each row gets its own frame: its "Pos", its model's matrix byte, and the
+                // page's fields as the operator last set them.
                 walk(
                     [&](int i) {
-                        WallFields f = req_.fields;
-                        obs_.readWallFields(f);
+                        const WallFields f =
+                            (req_.fieldsFeed ? req_.fieldsFeed->latest() : std::nullopt).value_or(req_.fields);
                         run_.frame = protocol::BuildWallSettings(f.wallEnable, f.frameComp, target(i).pos,
                                                                  target(i).model, f.columns, f.rows);
                         obs_.frameBuilt(run_.frame);
@@ -266,8 +266,7 @@ private:
     void setGains() {
         const int i = gainRow(kSelectOnlyOneDisplay);
         if (i < 0) return;
-        std::array<int, 3> gains = req_.gains;
-        obs_.readGains(gains);
+        const std::array<int, 3>& gains = req_.gains;
         run_.frame = protocol::BuildGainSet(gains[0], gains[1], gains[2], target(i).model);
         RowResult& r = result(i);
         if (req_.lan) {

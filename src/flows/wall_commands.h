@@ -9,6 +9,7 @@
 #include "flows/control_flow.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <span>
 
@@ -24,12 +25,8 @@ struct WallFields {
 
 class WallObserver : public ControlObserver {
 public:
-    // The page's fields as they are now (the settings are rebuilt per row from them).
-    virtual void readWallFields(WallFields& /*fields*/) {}
     // The settings frame of a row was built (before it is addressed): the TX box shows it.
     virtual void frameBuilt(const protocol::Frame& /*frame*/) {}
-    // The page's red, green and blue gains as they are now (the set frame is built from them).
-    virtual void readGains(std::array<int, 3>& /*gains*/) {}
     // A gain reply was read and looked at; `gains` is set when it carried the three gains.
     virtual void gainReplyTaken(std::span<const protocol::Byte> /*reply*/,
                                 const std::optional<std::array<int, 3>>& /*gains*/) {}
@@ -44,8 +41,11 @@ struct WallRequest {
     std::vector<targets::Target> targets;  // the wall's rows in list order
     int selected = -1;                     // power: the selected row; location test: its row
     bool lan = true;
-    WallFields fields;
-    std::array<int, 3> gains{128, 128, 128};  // SetGains: red, green, blue (readGains may change them)
+    WallFields fields;  // the page's fields at the start
+    // The fields the operator sets while the settings walk runs (each row's frame is built from
+    // the latest); none: the fields above throughout.
+    std::shared_ptr<const Feed<WallFields>> fieldsFeed;
+    std::array<int, 3> gains{128, 128, 128};  // SetGains: red, green, blue
     protocol::Frame frame;  // the page's frame buffer at the start
     transport::Clock* clock = nullptr;  // the pauses between rows; none: the real clock
 };

@@ -200,5 +200,35 @@ TEST_F(WallCommands, ACommandPressedDuringARunWaitsItsTurnWhileTheListWaitsVisib
     EXPECT_EQ(Child<QLabel>("queueLine")->text(), "");
 }
 
+// The fields go with "Update": a bad one says so once, not once per row; a column count typed
+// during the walk reaches the rows still to come and stays in its edit.
+TEST_F(WallCommands, UpdateTakesItsFieldsAtTheStartAndWhatIsTypedDuringTheWalk) {
+    std::vector<std::unique_ptr<sim::LanDisplay>> displays;
+    MakePage();
+    for (int i = 0; i < 3; ++i) displays.push_back(StartDisplay("127.0.7." + std::to_string(190 + i)));
+    for (int i = 0; i < 3; ++i) page().appendRow(QString("127.0.7.%1").arg(190 + i), "KA-55", "0", "", "1");
+    SetMatrix(9, 2);
+    Click(1061);
+    Drain();
+    EXPECT_EQ(feedback_.messages, QStringList{"Please enter an integer between 1 and 5."});
+
+    feedback_.clear();
+    SetMatrix(2, 2);
+    QTimer typing;
+    QObject::connect(&typing, &QTimer::timeout, &page(), [&] {
+        if (displays[0]->log().size() < 2) return;
+        Child<SpinEdit>("columnsEdit")->setText("3");
+        typing.stop();
+    });
+    typing.start(5);
+    Click(1061);
+    Drain();
+    EXPECT_EQ(LastSettings(*displays[0]), "01 01 00 0C");
+    EXPECT_EQ(LastSettings(*displays[1]), "01 01 00 0D");
+    EXPECT_EQ(LastSettings(*displays[2]), "01 01 00 0D");
+    EXPECT_EQ(Child<SpinEdit>("columnsEdit")->text(), "3");
+    EXPECT_TRUE(feedback_.messages.isEmpty());
+}
+
 }  // namespace
 }  // namespace dravik::pages::testing

@@ -14,6 +14,7 @@
 #include "transport/frame_buffers.h"
 #include "transport/link.h"
 #include "flows/button_table.h"
+#include "flows/feed.h"
 #include "transport/serial_port.h"
 
 #include <QWidget>
@@ -27,7 +28,7 @@
 
 namespace Ui { class ControlPage; }
 namespace dravik::discovery { class PageScan; }
-namespace dravik::flows { class FlowWorker; class LevelFeed; }
+namespace dravik::flows { class FlowWorker; }
 
 class QAbstractButton;
 class QLineEdit;
@@ -199,7 +200,7 @@ private:
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
-    std::shared_ptr<flows::LevelFeed> levelFeed_;  // while a command runs
+    std::shared_ptr<flows::Feed<protocol::PageValues>> levelFeed_;  // while a command runs
     std::unique_ptr<CommandQueue> queue_;
     std::unique_ptr<RunLock> runLock_;
     std::map<flows::ButtonFlowId, QString> commandLabels_;

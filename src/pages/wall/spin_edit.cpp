@@ -11,6 +11,7 @@ SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
     setKeyboardTracking(true);
     // Short texts: three digits are the most any field here needs.
     lineEdit()->setMaxLength(16);
+    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::textChanged);
 }
 
 void SpinEdit::setRange(int minimum, int maximum) {

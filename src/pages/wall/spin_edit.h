@@ -22,6 +22,10 @@ public:
 
     void stepBy(int steps) override;
 
+signals:
+    // The text changed: typed, stepped or set.
+    void textChanged(const QString& text);
+
 protected:
     QValidator::State validate(QString& input, int& pos) const override;
     StepEnabled stepEnabled() const override;

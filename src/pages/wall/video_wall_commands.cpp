@@ -35,9 +35,26 @@ void VideoWallPage::SendWallMode(bool on) {
     runWall(on ? flows::WallCommand::WallOn : flows::WallCommand::WallOff, -1);
 }
 
+// The fields go with the command, read when it starts (a field without a valid integer says
+// so once, and keeps its value); what the operator sets during the walk follows through the
+// fields feed.
 void VideoWallPage::SendWallSettings() {
     if (deferCommand(ui_->updateButton, [this] { SendWallSettings(); })) return;
+    if (busy() || flowRunning()) return;
+    if (rowCount() > 0) readPage();
     runWall(flows::WallCommand::Settings, -1);
+}
+
+void VideoWallPage::postFields() {
+    if (!fieldsFeed_) return;
+    flows::WallFields f = wallFields();
+    for (const IntBinding& b : intBindings_) {
+        const std::optional<int> value = FieldValue(b);
+        if (!value) continue;  // says nothing until the next command reads it
+        if (b.field == &Fields::columns) f.columns = *value;
+        if (b.field == &Fields::rows) f.rows = *value;
+    }
+    fieldsFeed_->post(f);
 }
 
 bool VideoWallPage::flowRunning() const { return worker_ && worker_->running(); }
@@ -70,6 +87,10 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
     request->lan = lan_;
     request->selected = row;
     request->fields = wallFields();
+    if (command == flows::WallCommand::Settings) {
+        fieldsFeed_ = std::make_shared<flows::Feed<flows::WallFields>>();
+        request->fieldsFeed = fieldsFeed_;
+    }
     request->gains = {fields_.red, fields_.green, fields_.blue};
     request->frame = frame_;
     request->targets = rows_->targets();
@@ -86,12 +107,16 @@ void VideoWallPage::runWall(flows::WallCommand command, int row) {
         *worker_, port_, thread(),
         [request, run, view](const flows::ControlLinks& links) { *run = flows::RunWallFlow(*request, links, *view); },
         [this, run] {
+            fieldsFeed_.reset();
             frame_ = run->frame;
             markRowInFlight(-1);
             if (auto* stop = findChild<QPushButton*>(QStringLiteral("discoveryStopButton"))) stop->setEnabled(false);
             flowGuard_.reset();
         });
-    if (!started) flowGuard_.reset();
+    if (!started) {
+        fieldsFeed_.reset();
+        flowGuard_.reset();
+    }
 }
 
 }  // namespace dravik::pages

@@ -32,6 +32,8 @@ void VideoWallPage::UpdateGains() {
     if (busy() || flowRunning()) return;
     setTxText(QString());
     if (!feedback_->ask(wall_texts::kUpdateGainQuestion)) return;
+    // The gains go with the command, read once it has a row to go to.
+    if (rowCount() > 0 && selectedRow() >= 0) readPage();
     runWall(flows::WallCommand::SetGains, selectedRow());
 }
 

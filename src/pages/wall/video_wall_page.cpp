@@ -176,6 +176,13 @@ void VideoWallPage::SetUpControls() {
     bind(ui_->locationTestCheck, &Fields::locationTest);
     bind(ui_->inSequenceCheck, &Fields::inSequence);
     bind(ui_->lockModelCheck, &Fields::lockModel);
+    // What the settings frames are built from follows the operator into a running walk.
+    for (const IntBinding& b : intBindings_) {
+        connect(b.edit, &SpinEdit::textChanged, this, [this] { postFields(); });
+    }
+    for (QCheckBox* box : {ui_->enableWallCheck, ui_->frameCompCheck}) {
+        connect(box, &QCheckBox::toggled, this, [this] { postFields(); });
+    }
     ui_->frameCompCheck->setVisible(false);
 
     ui_->ipEdit->setAccessibleName(wall_texts::kIpAddressHeading);
@@ -225,24 +232,28 @@ void VideoWallPage::keyPressEvent(QKeyEvent* event) {
 
 // --- Data exchange ---------------------------------------------------------------------
 
-bool VideoWallPage::ReadInt(IntBinding& binding) {
+std::optional<int> VideoWallPage::FieldValue(const IntBinding& binding, bool* integer) {
     bool ok = false;
     const int value = binding.edit->text().trimmed().toInt(&ok, 10);
-    if (!ok) {
-        feedback_->message(wall_texts::kEnterInteger);
-    } else if (value < binding.minimum || value > binding.maximum) {
-        feedback_->message(wall_texts::EnterIntegerBetween(binding.minimum, binding.maximum));
-        ok = false;
-    }
-    if (!ok) {
+    if (integer) *integer = ok;
+    if (!ok || value < binding.minimum || value > binding.maximum) return std::nullopt;
+    return value;
+}
+
+bool VideoWallPage::ReadInt(IntBinding& binding) {
+    bool integer = false;
+    const std::optional<int> value = FieldValue(binding, &integer);
+    if (!value) {
+        feedback_->message(integer ? wall_texts::EnterIntegerBetween(binding.minimum, binding.maximum)
+                                   : wall_texts::kEnterInteger);
         // The next show puts the field's value back into the edit.
         binding.stale = true;
         binding.edit->setFocus();
         binding.edit->selectAll();
         return false;
     }
-    fields_.*binding.field = value;
-    binding.shown = value;
+    fields_.*binding.field = *value;
+    binding.shown = *value;
     return true;
 }
 

@@ -3,6 +3,7 @@
 // and reply buffers, COM port) and the view of its own "COM Port Settings" box.
 #pragma once
 
+#include "flows/feed.h"
 #include "pages/command_queue.h"
 #include "pages/page_environment.h"
 #include "protocol/frame.h"
@@ -195,6 +196,11 @@ private:
     // The monitor ID "Search" and "Check Monitor" run on the worker like the commands.
     friend class SerialDiscoveryView<VideoWallPage>;
     bool ReadInt(IntBinding& binding);
+    // The binding's edit as an integer within its range; none otherwise (`integer` then says
+    // whether it held an integer at all).
+    static std::optional<int> FieldValue(const IntBinding& binding, bool* integer = nullptr);
+    // A field the operator changed while the settings walk runs, to the running flow.
+    void postFields();
 
     // Commands (video_wall_commands.cpp), run on the worker thread.
     class FlowView;
@@ -264,6 +270,7 @@ private:
 
     // The run state of the commands: the guard is held while one runs.
     std::optional<FlowGuard> flowGuard_;
+    std::shared_ptr<flows::Feed<flows::WallFields>> fieldsFeed_;  // while a settings walk runs
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;

@@ -41,18 +41,6 @@ public:
         bridge_.call([text = QString::fromStdString(text)](VideoWallPage& p) { p.feedback().message(text); });
     }
     void exchangeEnded() override { bridge_.post([](VideoWallPage& p) { p.focusTargetList(); }); }
-    void readWallFields(flows::WallFields& fields) override {
-        bridge_.call([&fields](VideoWallPage& p) {
-            p.readPage();
-            fields = p.wallFields();
-        });
-    }
-    void readGains(std::array<int, 3>& gains) override {
-        bridge_.call([&gains](VideoWallPage& p) {
-            p.readPage();
-            gains = {p.fields_.red, p.fields_.green, p.fields_.blue};
-        });
-    }
     void gainReplyTaken(std::span<const protocol::Byte> reply,
                         const std::optional<std::array<int, 3>>& gains) override {
         bridge_.post([bytes = protocol::Bytes(reply.begin(), reply.end()), gains](VideoWallPage& p) {
