@@ -1,7 +1,5 @@
 #include "discovery/serial_search.h"
 
-#include "ui/texts.h"
-
 #include <algorithm>
 
 namespace dravik::discovery {
@@ -95,11 +93,11 @@ SearchRun RunIdSearch(const SearchRequest& request, transport::Link& serial, Ser
     const SerialDiscoveryOptions& options = request.options;
     if (!serial.open(std::string()).ok()) {
         run.refusal = Outcome::PortClosed;
-        observer.message(ui::texts::kPortClosed);
+        observer.notice({flows::Notice::Kind::PortClosed, {}});
         observer.exchangeEnded();
         return run;
     }
-    observer.status(kSearchingText);
+    observer.status(flows::StatusText::Search);
     // The model is taken once: the rows are matched against what was selected at the press.
     const auto form = protocol::IdentityFormFor(IdentityModelsOf(options.page), request.model);
     // A refused model leaves the list as it was and sends nothing.
@@ -142,8 +140,8 @@ SearchRun RunIdSearch(const SearchRequest& request, transport::Link& serial, Ser
         if (gone) break;
     }
     observer.searchEnded();
-    observer.status(QString());
-    observer.message(kSearchEndText);
+    observer.status(flows::StatusText::None);
+    observer.notice({flows::Notice::Kind::SearchEnded, {}});
     return run;
 }
 
@@ -174,7 +172,7 @@ CheckedRow CheckRow(const CheckRequest& request, int index, transport::Link& ser
         row.systemText = open.systemText;
         return out;
     }
-    observer.status(ui::texts::kSend);
+    observer.status(flows::StatusText::Send);
     const transport::ExchangeResult r = serial.exchange(query.bytes(), CheckRule(options));
     if (r.written) row.framesSent.push_back(query);
     row.reply = r.reply;
@@ -191,7 +189,7 @@ CheckedRow CheckRow(const CheckRequest& request, int index, transport::Link& ser
         }
         out.named = ReplyNames(r.reply, row.target.model);
     }
-    observer.status(QString());
+    observer.status(flows::StatusText::None);
     return out;
 }
 
@@ -203,7 +201,7 @@ CheckRun RunMonitorCheck(const CheckRequest& request, transport::Link& serial, S
     const int count = static_cast<int>(request.targets.size());
     if (count <= 0) {
         observer.nothingToAddress();
-        observer.message(kNoMonitorDataText);
+        observer.notice({flows::Notice::Kind::ListEmpty, {}});
         return run;
     }
     const auto check = [&](int index) {

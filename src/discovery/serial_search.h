@@ -5,6 +5,7 @@
 // the user sees comes from the observer, which gets the events in the order they happen.
 #pragma once
 
+#include "flows/notice.h"
 #include "flows/reply_rules.h"
 #include "flows/row_result.h"
 #include "protocol/frame.h"
@@ -21,10 +22,6 @@
 #include <vector>
 
 namespace dravik::discovery {
-
-inline const QString kSearchingText = QStringLiteral("Search.....");
-inline const QString kSearchEndText = QStringLiteral(" Search End");
-inline const QString kNoMonitorDataText = QStringLiteral("NO Monitor Data");
 
 inline constexpr int kFirstSearchId = 1;
 inline constexpr int kLastSearchId = 25;
@@ -73,13 +70,13 @@ struct FoundId {
     bool operator==(const FoundId&) const = default;
 };
 
-// Events of a running search or check, on the thread that runs it. message() and refused()
+// Events of a running search or check, on the thread that runs it. notice() and refused()
 // return only when the front end has shown them (a modal box is closed).
 class SerialDiscoveryObserver {
 public:
     virtual ~SerialDiscoveryObserver() = default;
-    virtual void status(const QString& /*text*/) {}  // "Search.....", "Send.....", or "" to clear
-    virtual void message(const QString& /*text*/) {}
+    virtual void status(flows::StatusText /*text*/) {}  // Search, Send, or None to clear
+    virtual void notice(const flows::Notice& /*notice*/) {}
     virtual void refused(const std::string& /*model*/) {}
     // There is no row to check (the list is empty).
     virtual void nothingToAddress() {}

@@ -20,8 +20,6 @@ using flows::ButtonFlow;
 using flows::FlowKind;
 using flows::RowPause;
 
-const std::string kSelectOneMonitor = "Please Select One Monitor";
-std::string NoReceiveData(const std::string& id) { return " no receive Data from ID: " + id + " Monitor"; }
 
 class Runner {
 public:
@@ -179,7 +177,7 @@ private:
         }
         const int i = req_.selected;
         if (i < 0 || i >= count()) {
-            obs_.message(kSelectOneMonitor);
+            obs_.notice({Notice::Kind::SelectOne, {}});
             return;
         }
         protocol::Selection query = flow_.statusKind == kStatusVideoParams
@@ -360,7 +358,7 @@ private:
     bool portClosed(int i, bool endsExchange) {
         if (links_.serial && links_.serial->open(std::string()).ok()) return false;
         result(i).outcome = Outcome::PortClosed;
-        obs_.message("COM Port Closed ");
+        obs_.notice({Notice::Kind::PortClosed, {}});
         if (endsExchange) obs_.exchangeEnded();
         return true;
     }
@@ -401,7 +399,7 @@ private:
         r.systemText = ex.status.systemText;
         if (ex.reply.empty()) {
             r.outcome = ex.status.ok() ? Outcome::NoReply : rules::OutcomeOf(ex.status.error);
-            obs_.message(NoReceiveData(target(i).id));
+            obs_.notice({Notice::Kind::NoReply, target(i).id});
             return false;
         }
         r.reply = ex.reply;
@@ -427,7 +425,7 @@ private:
             if (ex.reply.empty()) {
                 r.outcome = ex.status.ok() ? Outcome::NoReply : rules::OutcomeOf(ex.status.error);
                 r.systemText = ex.status.systemText;
-                obs_.message(NoReceiveData(target(i).id));
+                obs_.notice({Notice::Kind::NoReply, target(i).id});
                 return true;
             }
             r.reply = ex.reply;

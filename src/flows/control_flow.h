@@ -15,6 +15,7 @@
 #include "targets/target.h"
 #include "flows/button_table.h"
 #include "flows/feed.h"
+#include "flows/notice.h"
 #include "transport/link.h"
 #include "transport/waiter.h"
 
@@ -26,14 +27,11 @@
 
 namespace dravik::flows {
 
-// What the status line says while a row's exchange runs.
-enum class StatusText { None, Connecting, Sending, Send };
-
 // What an exchange was for: a command's frame (its acknowledge may come back), a status query,
 // or the query that reads a display's values before a set frame is built on them.
 enum class ExchangeKind { Send, Query, PreRead };
 
-// Events of a running flow in the order they happen, on the thread that runs it. message()
+// Events of a running flow in the order they happen, on the thread that runs it. notice()
 // and refused() return only when the front end has handled them (a modal box is closed), so
 // the flow goes on as the operator sees it.
 class ControlObserver {
@@ -54,7 +52,7 @@ public:
     // The reply to an exchange of this kind, as it came.
     virtual void replyTaken(std::span<const protocol::Byte> /*reply*/, ExchangeKind /*kind*/) {}
     virtual void linkMarked(int /*index*/, bool /*up*/) {}
-    virtual void message(const std::string& /*text*/) {}
+    virtual void notice(const Notice& /*notice*/) {}
     virtual void refused(const std::string& /*model*/) {}
     // The reply was decoded into the values (the page's values from now on).
     virtual void decoded(const protocol::PageValues& /*values*/, const protocol::DecodeResult& /*result*/) {}

@@ -52,7 +52,7 @@ public:
         r_.exchange.push_back({ExchangeEvent::Kind::Rx, protocol::Bytes(reply.begin(), reply.end())});
     }
     void linkMarked(int, bool up) override { r_.link = up ? QStringLiteral("Y") : QStringLiteral("N"); }
-    void message(const std::string& text) override { say(QString::fromStdString(text)); }
+    void notice(const Notice& notice) override { say(ui::NoticeText(notice)); }
     void refused(const std::string& model) override {
         const QString text = ui::texts::Refusal(QString::fromStdString(model));
         r_.refusal = TrimLineEnd(text);

@@ -132,7 +132,7 @@ private:
         obs_.status(StatusText::Send);
         seal(i);
         if (!writeSerial(i)) {
-            obs_.message("COM Port Closed ");
+            obs_.notice({Notice::Kind::PortClosed, {}});
             obs_.exchangeEnded();
             return false;
         }
@@ -189,14 +189,14 @@ private:
     }
 
     // The selected row, or what the page says when there is none (nothing sent either way).
-    int gainRow(const char* noSelection) {
+    int gainRow(Notice::Kind noSelection) {
         if (count() == 0) {
             obs_.nothingToAddress();
             return -1;
         }
         const int i = req_.selected;
         if (i < 0 || i >= count()) {
-            obs_.message(noSelection);
+            obs_.notice({noSelection, {}});
             return -1;
         }
         return i;
@@ -216,7 +216,7 @@ private:
     // the request on the line (drained first) and its two reads. RS-232 never marks LINK.
     void getGains() {
         obs_.commandStarted();
-        const int i = gainRow(req_.lan ? kSelectOnlyOneDisplay : kSelectOneDisplay);
+        const int i = gainRow(req_.lan ? Notice::Kind::SelectOnlyOne : Notice::Kind::SelectOne);
         if (i < 0) return;
         RowResult& r = result(i);
         if (req_.lan) {
@@ -244,7 +244,7 @@ private:
         seal(i);
         if (!links_.serial || !links_.serial->open(std::string()).ok()) {
             r.outcome = Outcome::PortClosed;
-            obs_.message("COM Port Closed ");
+            obs_.notice({Notice::Kind::PortClosed, {}});
             return;
         }
         obs_.status(StatusText::Sending);
@@ -252,7 +252,7 @@ private:
         r.systemText = ex.status.systemText;
         if (ex.reply.empty()) {
             r.outcome = ex.status.ok() ? Outcome::NoReply : rules::OutcomeOf(ex.status.error);
-            obs_.message(" no receive Data from ID: " + target(i).id + " Monitor");
+            obs_.notice({Notice::Kind::NoReply, target(i).id});
             return;
         }
         r.reply = ex.reply;
@@ -264,7 +264,7 @@ private:
     // "Update": the gains (as the page holds them now) in the form the row's model needs; one
     // write, nothing read back.
     void setGains() {
-        const int i = gainRow(kSelectOnlyOneDisplay);
+        const int i = gainRow(Notice::Kind::SelectOnlyOne);
         if (i < 0) return;
         const std::array<int, 3>& gains = req_.gains;
         run_.frame = protocol::BuildGainSet(gains[0], gains[1], gains[2], target(i).model);
@@ -291,14 +291,12 @@ private:
                 obs_.status(StatusText::None);
             } else {
                 r.outcome = Outcome::PortClosed;
-                obs_.message("COM Port Closed ");
+                obs_.notice({Notice::Kind::PortClosed, {}});
             }
         }
         obs_.exchangeEnded();
     }
 
-    static constexpr const char* kSelectOnlyOneDisplay = " Please select only one display!";
-    static constexpr const char* kSelectOneDisplay = " Please select one display!";
 
     const WallRequest& req_;
     ControlLinks links_;

@@ -12,6 +12,7 @@
 #include "protocol/identity.h"
 #include "pages/page_run.h"
 #include "pages/wall/wall_texts.h"
+#include "ui/texts.h"
 
 #include <functional>
 #include <memory>
@@ -70,11 +71,11 @@ public:
         rowsDone_ = 0;
     }
 
-    void status(const QString& text) override {
-        bridge_.post([text](Page& p) { p.setStatus(text); });
+    void status(flows::StatusText text) override {
+        bridge_.post([text = ui::StatusLineText(text)](Page& p) { p.setStatus(text); });
     }
-    void message(const QString& text) override {
-        bridge_.call([text](Page& p) { p.feedback().message(text); });
+    void notice(const flows::Notice& notice) override {
+        bridge_.call([text = ui::NoticeText(notice)](Page& p) { p.feedback().message(text); });
     }
     void refused(const std::string& model) override {
         const bool control = options_.page == discovery::SerialPage::Control;

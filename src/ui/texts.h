@@ -1,6 +1,7 @@
 // Texts the exchanges show, exactly as the operator has always seen them (blanks included).
 #pragma once
 
+#include "flows/notice.h"
 #include "transport/serial_port.h"
 
 #include <QString>
@@ -10,8 +11,12 @@ namespace dravik::ui::texts {
 inline const QString kConnecting = QStringLiteral("Connecting...");
 inline const QString kSending = QStringLiteral("Sending...");
 inline const QString kSend = QStringLiteral("Send.....");
+inline const QString kSearching = QStringLiteral("Search.....");
+inline const QString kSearchEnd = QStringLiteral(" Search End");
+inline const QString kNoMonitorData = QStringLiteral("NO Monitor Data");
 
 inline const QString kSelectOneMonitor = QStringLiteral("Please Select One Monitor");
+inline const QString kSelectOnlyOneDisplay = QStringLiteral(" Please select only one display!");
 
 inline const QString kPortClosed = QStringLiteral("COM Port Closed ");
 inline const QString kOpenComError = QStringLiteral(" OPEN COM ERROR !");
@@ -33,6 +38,30 @@ inline QString Refusal(const QString& model) {
 }  // namespace dravik::ui::texts
 
 namespace dravik::ui {
+
+inline QString StatusLineText(flows::StatusText text) {
+    switch (text) {
+        case flows::StatusText::None: return QString();
+        case flows::StatusText::Connecting: return texts::kConnecting;
+        case flows::StatusText::Sending: return texts::kSending;
+        case flows::StatusText::Send: return texts::kSend;
+        case flows::StatusText::Search: return texts::kSearching;
+    }
+    return QString();
+}
+
+// A notice as the Control page words it (the wall page words the selections its own way).
+inline QString NoticeText(const flows::Notice& notice) {
+    switch (notice.kind) {
+        case flows::Notice::Kind::PortClosed: return texts::kPortClosed;
+        case flows::Notice::Kind::NoReply: return texts::NoReceiveData(QString::fromStdString(notice.monitorId));
+        case flows::Notice::Kind::SelectOne: return texts::kSelectOneMonitor;
+        case flows::Notice::Kind::SelectOnlyOne: return texts::kSelectOnlyOneDisplay;
+        case flows::Notice::Kind::SearchEnded: return texts::kSearchEnd;
+        case flows::Notice::Kind::ListEmpty: return texts::kNoMonitorData;
+    }
+    return QString();
+}
 
 // What the operator is told when a port did not open.
 inline QString OpenResultText(transport::OpenResult result) {

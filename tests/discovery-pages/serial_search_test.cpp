@@ -3,6 +3,7 @@
 // both pages' options: the cases the pages' own tests cannot reach through a simulated
 // display, and the waits each step takes.
 #include "discovery/serial_search.h"
+#include "ui/texts.h"
 #include "pages/wall/wall_texts.h"
 #include "discovery_support.h"
 
@@ -62,8 +63,8 @@ TEST(SerialSearch, RepliesByPage) {
 // The events a front end gets, as "kind:detail" in order.
 class Recorder final : public discovery::SerialDiscoveryObserver {
 public:
-    void status(const QString& text) override { events << "status:" + text; }
-    void message(const QString& text) override { events << "message:" + text; }
+    void status(flows::StatusText text) override { events << "status:" + ui::StatusLineText(text); }
+    void notice(const flows::Notice& notice) override { events << "message:" + ui::NoticeText(notice); }
     void refused(const std::string& model) override { events << "refused:" + QString::fromStdString(model); }
     void nothingToAddress() override { events << "beep"; }
     void exchangeEnded() override { events << "focus"; }

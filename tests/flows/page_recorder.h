@@ -5,6 +5,7 @@
 #pragma once
 
 #include "flows/control_flow.h"
+#include "ui/texts.h"
 #include "flows/wall_commands.h"
 
 #include "protocol/frame.h"
@@ -14,15 +15,7 @@
 
 namespace dravik::flows::testing {
 
-inline std::string StatusString(StatusText text) {
-    switch (text) {
-        case StatusText::Connecting: return "Connecting...";
-        case StatusText::Sending: return "Sending...";
-        case StatusText::Send: return "Send.....";
-        case StatusText::None: break;
-    }
-    return "";
-}
+inline std::string StatusString(StatusText text) { return ui::StatusLineText(text).toStdString(); }
 
 inline std::string Refusal(const std::string& model) { return model + " No This Function or unsupported !\r\n"; }
 
@@ -51,7 +44,7 @@ public:
     void linkMarked(int index, bool up) override {
         if (index >= 0 && static_cast<std::size_t>(index) < links.size()) links[static_cast<std::size_t>(index)] = up ? "Y" : "N";
     }
-    void message(const std::string& text) override { messages.push_back(text); }
+    void notice(const Notice& notice) override { messages.push_back(ui::NoticeText(notice).toStdString()); }
     void refused(const std::string& model) override {
         messageLine = Refusal(model);
         messages.push_back(messageLine);

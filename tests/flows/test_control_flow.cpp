@@ -1,6 +1,7 @@
 // The Control flows on scripted links: which rows get which frames, and what each row's
 // RowResult says for each way a display can behave, on both interfaces.
 #include "flows/control_flow.h"
+#include "ui/texts.h"
 
 #include "flows/reply_rules.h"
 #include "protocol/frame.h"
@@ -88,7 +89,7 @@ struct Recorder final : ControlObserver {
     std::vector<int> started;
     int beeps = 0;
     int stopAfter = -1;  // rows
-    void message(const std::string& text) override { messages.push_back(text); }
+    void notice(const Notice& notice) override { messages.push_back(ui::NoticeText(notice).toStdString()); }
     void refused(const std::string& model) override { refusals.push_back(model); }
     void nothingToAddress() override { ++beeps; }
     void rowStarted(int index) override { started.push_back(index); }

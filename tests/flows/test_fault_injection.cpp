@@ -2,6 +2,7 @@
 // interfaces: the flow ends, the row says what went wrong (never a success it did not have),
 // and the next flow on the same link works. Time is virtual: the table runs at once.
 #include "flows/control_flow.h"
+#include "ui/texts.h"
 #include "flows/wall_commands.h"
 
 #include "protocol/catalogue.h"
@@ -87,7 +88,7 @@ struct Recorder final : ControlObserver {
     int linkDown = 0;
     std::vector<std::string> messages;
     void linkMarked(int, bool up) override { linkDown += up ? 0 : 1; }
-    void message(const std::string& text) override { messages.push_back(text); }
+    void notice(const Notice& notice) override { messages.push_back(ui::NoticeText(notice).toStdString()); }
 };
 
 std::vector<RowResult> RunButton(const flows::ButtonFlow& flow, bool lan, Links& links, Recorder& rec) {
@@ -185,7 +186,7 @@ TEST(FaultInjection, EveryWallCommandThroughEveryFault) {
                         Recorder& r;
                         explicit Wall(Recorder& rec) : r(rec) {}
                         void linkMarked(int i, bool up) override { r.linkMarked(i, up); }
-                        void message(const std::string& t) override { r.message(t); }
+                        void notice(const Notice& n) override { r.notice(n); }
                     } observer(rec);
                     return RunWallFlow(req, {&links.lan, &links.serial}, observer).rows;
                 };

@@ -1,6 +1,7 @@
 // The wall page's colour gains on scripted links: what each reply does to the gains, what the
 // page is told (LINK marks, boxes) and how long the exchange waits, over LAN and RS-232.
 #include "flows/wall_commands.h"
+#include "ui/texts.h"
 
 #include "transport/memory_link.h"
 #include "support/frames.h"
@@ -34,7 +35,7 @@ struct Seen final : WallObserver {
     std::vector<bool> marks;
     std::optional<std::array<int, 3>> gains;
     int replies = 0;
-    void message(const std::string& text) override { messages.push_back(text); }
+    void notice(const Notice& notice) override { messages.push_back(ui::NoticeText(notice).toStdString()); }
     void linkMarked(int, bool up) override { marks.push_back(up); }
     void gainReplyTaken(std::span<const Byte>, const std::optional<std::array<int, 3>>& g) override {
         ++replies;

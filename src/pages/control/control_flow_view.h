@@ -11,16 +11,6 @@
 
 namespace dravik::pages {
 
-inline QString StatusTextOf(flows::StatusText text) {
-    switch (text) {
-        case flows::StatusText::Connecting: return ui::texts::kConnecting;
-        case flows::StatusText::Sending: return ui::texts::kSending;
-        case flows::StatusText::Send: return ui::texts::kSend;
-        case flows::StatusText::None: break;
-    }
-    return QString();
-}
-
 // Called on the worker thread; every event is carried to the page's thread in order.
 class ControlPage::FlowView final : public flows::ControlObserver {
 public:
@@ -30,7 +20,7 @@ public:
     void queryStarted() override { post([](ControlPage& p) { p.setMessageLine(QString()); }); }
     void nothingToAddress() override { post([](ControlPage& p) { p.feedback().beep(); }); }
     void status(flows::StatusText text) override {
-        post([text](ControlPage& p) { p.setStatus(StatusTextOf(text)); });
+        post([text](ControlPage& p) { p.setStatus(ui::StatusLineText(text)); });
     }
     void rowStarted(int index) override { post([index](ControlPage& p) { p.markRowInFlight(index); }); }
     void frameSealed(int, const protocol::Frame& frame) override {
@@ -70,8 +60,8 @@ public:
             p.setCellText(index, kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
         });
     }
-    void message(const std::string& text) override {
-        call([text = QString::fromStdString(text)](ControlPage& p) { p.feedback().message(text); });
+    void notice(const flows::Notice& notice) override {
+        call([text = ui::NoticeText(notice)](ControlPage& p) { p.feedback().message(text); });
     }
     void refused(const std::string& model) override {
         call([model = QString::fromStdString(model)](ControlPage& p) { RefuseCommand(p, model); });

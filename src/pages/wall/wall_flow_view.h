@@ -17,14 +17,7 @@ public:
     void commandStarted() override { bridge_.post([](VideoWallPage& p) { p.setTxText(QString()); }); }
     void nothingToAddress() override { bridge_.post([](VideoWallPage& p) { p.feedback().beep(); }); }
     void status(flows::StatusText text) override {
-        bridge_.post([text](VideoWallPage& p) {
-            switch (text) {
-                case flows::StatusText::Connecting: p.setStatus(ui::texts::kConnecting); break;
-                case flows::StatusText::Sending: p.setStatus(ui::texts::kSending); break;
-                case flows::StatusText::Send: p.setStatus(ui::texts::kSend); break;
-                case flows::StatusText::None: p.setStatus(QString()); break;
-            }
-        });
+        bridge_.post([text](VideoWallPage& p) { p.setStatus(ui::StatusLineText(text)); });
     }
     void rowStarted(int index) override { bridge_.post([index](VideoWallPage& p) { p.markRowInFlight(index); }); }
     void frameBuilt(const protocol::Frame& frame) override { echo(frame); }
@@ -37,8 +30,15 @@ public:
             p.setCellText(index, kColLink, up ? QStringLiteral("Y") : QStringLiteral("N"));
         });
     }
-    void message(const std::string& text) override {
-        bridge_.call([text = QString::fromStdString(text)](VideoWallPage& p) { p.feedback().message(text); });
+    // This page asks for a selection in its own words.
+    void notice(const flows::Notice& notice) override {
+        QString text;
+        switch (notice.kind) {
+            case flows::Notice::Kind::SelectOne: text = wall_texts::kSelectOneDisplay; break;
+            case flows::Notice::Kind::SelectOnlyOne: text = wall_texts::kSelectOnlyOneDisplay; break;
+            default: text = ui::NoticeText(notice); break;
+        }
+        bridge_.call([text](VideoWallPage& p) { p.feedback().message(text); });
     }
     void exchangeEnded() override { bridge_.post([](VideoWallPage& p) { p.focusTargetList(); }); }
     void gainReplyTaken(std::span<const protocol::Byte> reply,
