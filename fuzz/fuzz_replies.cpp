@@ -31,18 +31,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view model = models[in.Byte() % models.size()];
     const auto reply = in.Rest();
 
-    PageValues values;
+    DisplayValues values;
     const DecodeResult r = DecodeReply(reply, model, values);
     DRAVIK_FUZZ_CHECK(r.messageLine.empty() || r.messageLine == "executed" || r.messageLine == "NACK" ||
                       r.messageLine == "NAV");
     // The same bytes read the same way again: no state hides between calls.
-    PageValues again;
+    DisplayValues again;
     const DecodeResult r2 = DecodeReply(reply, model, again);
     DRAVIK_FUZZ_CHECK(again == values && r2.result == r.result && r2.refresh == r.refresh &&
                       r2.messageLine == r.messageLine);
     // Nothing that did not come in can change a value.
     if (reply.size() < 8) {
-        DRAVIK_FUZZ_CHECK(values == PageValues{});
+        DRAVIK_FUZZ_CHECK(values == DisplayValues{});
     }
 
     int red = -1, green = -1, blue = -1;

@@ -72,7 +72,7 @@ private:
     // The command's frame for the row's model into the frame buffer; a refused model gets the
     // refusal, a silent one nothing.
     bool take(int i, Command command) {
-        protocol::PageValues probe = run_.values;
+        protocol::DisplayValues probe = run_.values;
         const protocol::Selection look = protocol::Select(command, model(i), probe);
         if (!look.ok()) {
             RowResult& r = result(i);
@@ -81,7 +81,7 @@ private:
             return false;
         }
         if (flow_.readsControls) takeLevels();
-        const protocol::PageValues before = run_.values;
+        const protocol::DisplayValues before = run_.values;
         run_.frame = protocol::Select(command, model(i), run_.values).frame;
         if (!(run_.values == before)) obs_.valuesChanged(run_.values);
         return true;
@@ -278,7 +278,7 @@ private:
     }
 
     // What a decoded reply carried, by the command it answers.
-    static void Values(const protocol::Reply& reply, const protocol::PageValues& v, Decoded& out) {
+    static void Values(const protocol::Reply& reply, const protocol::DisplayValues& v, Decoded& out) {
         const auto command = reply.command();
         if (!command) return;
         switch (*command) {

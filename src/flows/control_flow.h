@@ -55,14 +55,14 @@ public:
     virtual void notice(const Notice& /*notice*/) {}
     virtual void refused(const std::string& /*model*/) {}
     // The reply was decoded into the values (the page's values from now on).
-    virtual void decoded(const protocol::PageValues& /*values*/, const protocol::DecodeResult& /*result*/) {}
+    virtual void decoded(const protocol::DisplayValues& /*values*/, const protocol::DecodeResult& /*result*/) {}
     // A send or query exchange with a row is over (whatever came of it).
     virtual void exchangeEnded() {}
     // The operator's latest levels and locks were taken into the values right before a frame
     // is built from them (see LevelFeed).
-    virtual void levelsTaken(const protocol::PageValues& /*values*/) {}
+    virtual void levelsTaken(const protocol::DisplayValues& /*values*/) {}
     // A builder stored a value back (a level made even): the front end's values from now on.
-    virtual void valuesChanged(const protocol::PageValues& /*values*/) {}
+    virtual void valuesChanged(const protocol::DisplayValues& /*values*/) {}
     virtual void rowFinished(const RowResult& /*result*/, int /*index*/) {}
     // Asked between rows: true ends the flow there.
     virtual bool stopRequested() { return false; }
@@ -74,14 +74,14 @@ inline constexpr int kStatusVideoParams = 100;
 
 // The levels and locks the operator sets while a walk runs (backlight, brightness, volume and
 // the two locks of the latest post are taken; the rest of the values stay the flow's).
-using LevelFeed = Feed<protocol::PageValues>;
+using LevelFeed = Feed<protocol::DisplayValues>;
 
 struct ControlRequest {
     const flows::ButtonFlow* flow = nullptr;
     std::vector<targets::Target> targets;  // in list order
     int selected = -1;                     // -1: none selected
     bool lan = true;                       // the page's interface
-    protocol::PageValues values;           // the page's values at the start
+    protocol::DisplayValues values;           // the page's values at the start
     // Levels the operator sets while the flow runs; none: the values above throughout.
     std::shared_ptr<const LevelFeed> levels;
     protocol::Frame frame;                 // the page's frame buffer at the start
@@ -100,7 +100,7 @@ struct ControlLinks {
 
 struct ControlRun {
     std::vector<RowResult> rows;  // one per row addressed, in the order they were run
-    protocol::PageValues values;  // as the flow left them
+    protocol::DisplayValues values;  // as the flow left them
     protocol::Frame frame;        // the frame buffer as the flow left it
 };
 

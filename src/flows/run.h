@@ -45,7 +45,7 @@ struct RunCommand {
     WallCommand wall = WallCommand::PowerOn;    // Wall
     WallFields wallFields;
     std::array<int, 3> gains{128, 128, 128};
-    protocol::PageValues values;
+    protocol::DisplayValues values;
     // False: a reply nobody waits for (wall senders, --no-wait) does not decide the outcome.
     bool replyAwaited = true;
     // RS-232: the one-display queries pause before the next ID of the line as the walks do.

@@ -1,4 +1,4 @@
-// The fixed command frames of the Control page. Every builder returns the frame for
+// The fixed display command frames. Every builder returns the frame for
 // monitor ID 1; the sender addresses and seals it per target.
 #pragma once
 
@@ -59,27 +59,27 @@ Frame BuildPowerOffAlt();   // A8 00
 // AC source sub 00 00.
 Frame BuildInputSource(Byte source, Byte subCode);
 
-Frame BuildBacklight(const PageValues& v);   // 30 level
+Frame BuildBacklight(const DisplayValues& v);   // 30 level
 
 // Brightness: the video-parameters query and its three set forms, and the single-byte forms.
 Frame BuildVideoParamsQueryFrame();                  // 33
-Frame BuildVideoParamsSetFive(const PageValues& v);  // 32 brightness p2..p5
-Frame BuildVideoParamsSetSeven(const PageValues& v); // 32 brightness p2..p7
+Frame BuildVideoParamsSetFive(const DisplayValues& v);  // 32 brightness p2..p5
+Frame BuildVideoParamsSetSeven(const DisplayValues& v); // 32 brightness p2..p7
 // As the seven form, with the brightness made even first; the even value is stored back.
-Frame BuildVideoParamsSetSevenEven(PageValues& v);
-Frame BuildBrightness68(const PageValues& v);
-Frame BuildBrightnessC0(const PageValues& v);
+Frame BuildVideoParamsSetSevenEven(DisplayValues& v);
+Frame BuildBrightness68(const DisplayValues& v);
+Frame BuildBrightnessC0(const DisplayValues& v);
 
-Frame BuildVolumeOneCap60(const PageValues& v);
-Frame BuildVolumeOne(const PageValues& v);
-Frame BuildVolumeTwoCap31(const PageValues& v);
-Frame BuildVolumeTwo(const PageValues& v);
+Frame BuildVolumeOneCap60(const DisplayValues& v);
+Frame BuildVolumeOne(const DisplayValues& v);
+Frame BuildVolumeTwoCap31(const DisplayValues& v);
+Frame BuildVolumeTwo(const DisplayValues& v);
 
-Frame BuildLockBits(const PageValues& v);    // 1C, bit 1 = key lock clear, bit 0 = IR lock clear
-Frame BuildKeyLock12(const PageValues& v);   // 1A 02 / 01
-Frame BuildIrLock12(const PageValues& v);    // 1C 02 / 01
-Frame BuildEitherLock(const PageValues& v);  // 1C 02 if either flag / 01
-Frame BuildKeyLock17(const PageValues& v);   // 1C 01 if key lock / 07
+Frame BuildLockBits(const DisplayValues& v);    // 1C, bit 1 = key lock clear, bit 0 = IR lock clear
+Frame BuildKeyLock12(const DisplayValues& v);   // 1A 02 / 01
+Frame BuildIrLock12(const DisplayValues& v);    // 1C 02 / 01
+Frame BuildEitherLock(const DisplayValues& v);  // 1C 02 if either flag / 01
+Frame BuildKeyLock17(const DisplayValues& v);   // 1C 01 if key lock / 07
 
 // Status queries and service frames.
 Frame BuildTemperatureQueryFrame();   // 2F

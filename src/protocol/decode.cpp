@@ -29,7 +29,7 @@ Layout LayoutFor(std::string_view model) {
 
 // Video parameters 2..7 are reply bytes 8..13 (video[0..5]); byte 7, the brightness, is
 // not kept. Returns true when anything was stored.
-bool DecodeVideoParams(const Reply& r, std::string_view model, PageValues& values) {
+bool DecodeVideoParams(const Reply& r, std::string_view model, DisplayValues& values) {
     auto& p = values.video;  // p[0] is parameter 2
     bool stored = false;
     switch (LayoutFor(model)) {
@@ -59,7 +59,7 @@ bool DecodeVideoParams(const Reply& r, std::string_view model, PageValues& value
 
 DecodeResult Stored(bool stored) { return stored ? DecodeResult{true, true, {}} : DecodeResult{}; }
 
-DecodeResult DecodeData(const Reply& r, Byte command, std::string_view model, PageValues& values) {
+DecodeResult DecodeData(const Reply& r, Byte command, std::string_view model, DisplayValues& values) {
     switch (command) {
         case kCmdHours: {
             const auto hi = r.at(7), lo = r.at(8);
@@ -74,7 +74,7 @@ DecodeResult DecodeData(const Reply& r, Byte command, std::string_view model, Pa
     }
 }
 
-DecodeResult DecodeShort(const Reply& r, Byte command, PageValues& values) {
+DecodeResult DecodeShort(const Reply& r, Byte command, DisplayValues& values) {
     switch (command) {
         case kCmdTemperature: return Stored(StoreSigned(r, 7, values.temperature));
         case kCmdBacklightQuery: return Stored(StoreSigned(r, 7, values.backlight));
@@ -92,7 +92,7 @@ DecodeResult DecodeShort(const Reply& r, Byte command, PageValues& values) {
 
 }  // namespace
 
-DecodeResult DecodeReply(std::span<const Byte> reply, std::string_view model, PageValues& values) {
+DecodeResult DecodeReply(std::span<const Byte> reply, std::string_view model, DisplayValues& values) {
     const Reply r(reply);
     const auto length = r.signedLength();
     const auto command = r.command();

@@ -59,7 +59,7 @@ Byte Checksum(std::span<const Byte> bytes);
 Byte IdByteFromText(std::string_view text);
 
 // Like IdByteFromText but the full integer (clamped to int range); used where a range
-// check follows (wall page: IDs outside 1..25 become 1).
+// check follows (a video wall: IDs outside 1..25 become 1).
 long long DecimalValue(std::string_view text);
 
 // Address and seal: byte 1 = the ID text's value, checksum recomputed.

@@ -38,8 +38,8 @@ std::string IdentityText(std::span<const Byte> reply, int limit) {
 
 std::optional<IdentityForm> IdentityFormFor(IdentityModels models, std::string_view model) {
     const bool all = models == IdentityModels::All;
-    const ModelList a2 = all ? ModelList(identity_forms::kControlA2) : ModelList(identity_forms::kWallA2);
-    const ModelList a1 = all ? ModelList(identity_forms::kControlA1) : ModelList(identity_forms::kWallA1);
+    const ModelList a2 = all ? ModelList(identity_forms::kAllA2) : ModelList(identity_forms::kWallA2);
+    const ModelList a1 = all ? ModelList(identity_forms::kAllA1) : ModelList(identity_forms::kWallA1);
     if (Contains(a2, model)) return IdentityForm::A2;
     if (Contains(a1, model)) return IdentityForm::A1;
     return std::nullopt;

@@ -1,6 +1,6 @@
 // Model names as data: the 21 model groups, the model sets of the status and service
-// commands, the identity forms, the video-parameter layouts, the combo lists and the
-// wall page's model lists. Each list keeps the order in which the command tables give it,
+// commands, the identity forms, the video-parameter layouts and the video wall's model
+// lists. Each list keeps the order in which the command tables give it,
 // so it can be checked against them line by line. Names are whole and case-sensitive.
 #pragma once
 
@@ -23,7 +23,7 @@ constexpr bool Contains(ModelList names, std::string_view model) {
 
 // ---------------------------------------------------------------------------------------
 // Model groups. Every member of a group gets the same outcome for every model-dependent
-// command of the Control page.
+// display command.
 
 enum class ModelGroup {
     Classic,
@@ -278,11 +278,12 @@ inline constexpr std::string_view kFixedFour[] = {"KC-46D"};
 }  // namespace layouts
 
 // ---------------------------------------------------------------------------------------
-// Identity query form per page (the serial search and the monitor check).
+// Identity query form per set of models asked (the serial search and the monitor check):
+// every model, or the wall models only.
 
 namespace identity_forms {
 
-inline constexpr std::string_view kControlA2[] = {
+inline constexpr std::string_view kAllA2[] = {
     "KA-42", "KA-49", "KA-55",
     "KB-32", "KB-43", "KB-48", "KB-55", "KB-65", "KB-65P",
     "KC-55D", "KC-55H", "KC-46D", "KC-55D2", "KC-55H2", "KC-55D3", "KC-55H3",
@@ -297,13 +298,13 @@ inline constexpr std::string_view kControlA2[] = {
     "MS-15G", "MS-17G", "MS-19G",
     "MH-24G",
     "MD-17G", "MD-22G"};
-static_assert(std::size(kControlA2) == 46);
+static_assert(std::size(kAllA2) == 46);
 
-inline constexpr std::string_view kControlA1[] = {
+inline constexpr std::string_view kAllA1[] = {
     "LM-43", "LM-55", "LM-65", "LM-75", "LM-86", "LM-50", "LM-43A", "LM-55A", "LM-65A", "LM-75A", "LM-86A", "LM-50A",
     "JSV-4301Q", "JSV-5001Q", "JSV-5501Q", "JSV-6501Q", "JSV-7501Q", "JSV-8601Q",
     "KA-43Q", "KA-55Q", "KA-65Q", "KA-75Q", "KA-86Q"};
-static_assert(std::size(kControlA1) == 23);
+static_assert(std::size(kAllA1) == 23);
 
 inline constexpr std::string_view kWallA2[] = {
     "KA-42", "KA-49", "KA-55",
@@ -325,64 +326,11 @@ static_assert(std::size(kWallA1) == 12);
 }  // namespace identity_forms
 
 // ---------------------------------------------------------------------------------------
-// Model combo lists.
-
-namespace combos {
-
-// Control page at start-up (LAN).
-inline constexpr std::string_view kControlStart[] = {
-    "KA-42", "KA-49", "KA-55", "KB-32", "KB-43", "KB-55", "KB-65", "KB-65P", "KC-55D", "KC-55H",
-    "KC-46D", "KW-55D", "KW-55H", "KC-55D2", "KC-55H2", "KCV-5501D", "KCV-5501H", "KC-55D3", "KC-55H3",
-    "MR-32E", "MR-42E", "MR-55E", "LM-43", "LM-50", "LM-55", "LM-65", "LM-75", "LM-86",
-    "LX-24", "LX-28", "LX-32", "LX-43", "LX-55", "SVL-4301", "SVL-5501", "SVL-6501",
-    "HVL-4301", "HVL-5501", "HVL-6501", "LD-75", "LD-84", "LD-98",
-    "JSV-4301Q", "JSV-5001Q", "JSV-5501Q", "JSV-6501Q", "JSV-7501Q", "JSV-8601Q",
-    "NFB-6502", "NFB-7502", "NFB-8602", "NFB-6503", "NFB-7503", "NFB-8603",
-    "KA-43Q", "KA-55Q", "KA-65Q", "LM-4302", "LM-5502", "LM-6502", "KB-3202"};
-static_assert(std::size(kControlStart) == 61);
-
-// Control page after switching to LAN: the start list without KC-55D3, KC-55H3, SVL-4301,
-// SVL-5501, SVL-6501, HVL-4301, HVL-5501, HVL-6501, LM-4302, LM-5502, LM-6502 and KB-3202.
-inline constexpr std::string_view kControlLan[] = {
-    "KA-42", "KA-49", "KA-55", "KB-32", "KB-43", "KB-55", "KB-65", "KB-65P", "KC-55D", "KC-55H",
-    "KC-46D", "KW-55D", "KW-55H", "KC-55D2", "KC-55H2", "KCV-5501D", "KCV-5501H",
-    "MR-32E", "MR-42E", "MR-55E", "LM-43", "LM-50", "LM-55", "LM-65", "LM-75", "LM-86",
-    "LX-24", "LX-28", "LX-32", "LX-43", "LX-55",
-    "LD-75", "LD-84", "LD-98",
-    "JSV-4301Q", "JSV-5001Q", "JSV-5501Q", "JSV-6501Q", "JSV-7501Q", "JSV-8601Q",
-    "NFB-6502", "NFB-7502", "NFB-8602", "NFB-6503", "NFB-7503", "NFB-8603",
-    "KA-43Q", "KA-55Q", "KA-65Q"};
-static_assert(std::size(kControlLan) == 49);
-
-// Control page after switching to RS-232: the LAN list followed by eleven more.
-inline constexpr std::string_view kControlSerial[] = {
-    "KA-42", "KA-49", "KA-55", "KB-32", "KB-43", "KB-55", "KB-65", "KB-65P", "KC-55D", "KC-55H",
-    "KC-46D", "KW-55D", "KW-55H", "KC-55D2", "KC-55H2", "KCV-5501D", "KCV-5501H",
-    "MR-32E", "MR-42E", "MR-55E", "LM-43", "LM-50", "LM-55", "LM-65", "LM-75", "LM-86",
-    "LX-24", "LX-28", "LX-32", "LX-43", "LX-55",
-    "LD-75", "LD-84", "LD-98",
-    "JSV-4301Q", "JSV-5001Q", "JSV-5501Q", "JSV-6501Q", "JSV-7501Q", "JSV-8601Q",
-    "NFB-6502", "NFB-7502", "NFB-8602", "NFB-6503", "NFB-7503", "NFB-8603",
-    "KA-43Q", "KA-55Q", "KA-65Q",
-    "MS-15G", "MS-17G", "MS-19G", "MR-22G", "MR-24G", "MH-24G", "MD-17G", "MD-22G",
-    "YT700WKB", "ZRQ-5501", "ZRF-3201"};
-static_assert(std::size(kControlSerial) == 60);
-
-// Wall page.
-inline constexpr std::string_view kWall[] = {
-    "KA-42", "KA-49", "KA-55", "KC-55D", "KC-55H", "KW-55D", "KW-55H", "KC-55D2", "KC-55H2",
-    "KCV-5501D", "KCV-5501H", "KC-55D3", "KC-55H3", "KB-65P", "KB-65", "KC-46D",
-    "KA-43Q", "KA-55Q", "KA-65Q"};
-static_assert(std::size(kWall) == 19);
-
-}  // namespace combos
-
-// ---------------------------------------------------------------------------------------
-// Wall page lists.
+// Video wall lists.
 
 namespace wall_models {
 
-// Scan results the wall page keeps; every other model text is dropped.
+// Scan results a video wall keeps; every other model text is dropped.
 inline constexpr std::string_view kScanFilter[] = {
     "KC-55D3", "KC55-D3", "KC-55D", "KC-55H", "KA-42", "KA-49", "KA-55", "KB-65", "KB-65P",
     "KC-46D", "KW-55D", "KW-55H", "KC-55D2", "KC-55H2", "KCV-5501D", "KCV-5501H",

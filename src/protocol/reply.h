@@ -57,7 +57,7 @@ public:
     std::optional<Byte> header() const { return at(0); }
     bool hasReplyHeader() const { return header() == kReplyHeader; }
     std::optional<Byte> monitorId() const { return at(1); }
-    // Byte 4 as sent (0..255) and as the window's decoders read it (signed).
+    // Byte 4 as sent (0..255) and as the status decoders read it (signed).
     std::optional<Byte> length() const { return at(4); }
     std::optional<int> signedLength() const { return signedAt(4); }
     std::optional<Byte> command() const { return at(6); }

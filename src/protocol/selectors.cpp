@@ -135,7 +135,7 @@ const LevelsRow& LevelsRowFor(std::string_view model) {
 
 Selection Made(Frame f) { return {Outcome::Frame, std::move(f)}; }
 
-Selection Realize(V v, PageValues& values) {
+Selection Realize(V v, DisplayValues& values) {
     switch (v) {
         case V::Refused: return {Outcome::Refused, {}};
         case V::Silent: return {Outcome::Silent, {}};
@@ -188,7 +188,7 @@ Selection Service(Command command, std::string_view model) {
 
 }  // namespace
 
-Selection Select(Command command, std::string_view model, PageValues& values) {
+Selection Select(Command command, std::string_view model, DisplayValues& values) {
     switch (command) {
         case Command::Hdmi1: return FromInput(0, model);
         case Command::Hdmi2: return FromInput(1, model);

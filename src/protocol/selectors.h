@@ -1,4 +1,4 @@
-// Which frame a model gets for a Control-page command: a frame, a refusal or nothing.
+// Which frame a model gets for a display command: a frame, a refusal or nothing.
 #pragma once
 
 #include "protocol/frame.h"
@@ -43,10 +43,10 @@ struct Selection {
 };
 
 // Looks the model up for the command and, on a frame outcome, runs its builder with the
-// page values (the even brightness form stores its even value back into `values`).
-Selection Select(Command command, std::string_view model, PageValues& values);
+// display values (the even brightness form stores its even value back into `values`).
+Selection Select(Command command, std::string_view model, DisplayValues& values);
 
-// The Control page's refusal: the model name (may be empty) and the fixed text.
+// The refusal of a command a model lacks: the model name (may be empty) and the fixed text.
 std::string RefusalText(std::string_view model);
 
 }  // namespace dravik::protocol

@@ -1,11 +1,12 @@
-// The Control page values that builders read and that reply decoding writes.
+// A display's values that the command builders read and that reply decoding writes: the
+// levels and locks to set, and the readings a query brings back.
 #pragma once
 
 #include <array>
 
 namespace dravik::protocol {
 
-struct PageValues {
+struct DisplayValues {
     int backlight = 50;
     int brightness = 50;
     int volume = 30;
@@ -15,7 +16,7 @@ struct PageValues {
     int temperature = 0;
     int hours = 0;
 
-    bool operator==(const PageValues&) const = default;
+    bool operator==(const DisplayValues&) const = default;
 };
 
 }  // namespace dravik::protocol

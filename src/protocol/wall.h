@@ -1,4 +1,4 @@
-// Frames of the video-wall page: power, wall mode, wall settings, location test and the
+// Frames of the video wall: power, wall mode, wall settings, location test and the
 // colour gains. All are built for monitor ID 1; AddressAndSealWall readdresses them.
 #pragma once
 
@@ -26,7 +26,7 @@ Frame BuildWallSettings(bool enable, bool frameComp, std::string_view posText, s
 Byte MatrixByte(std::string_view model, int columns, int rows);
 bool IsBase15MatrixModel(std::string_view model);
 
-// The wall page's monitor ID: the decimal value of the ID text, or 1 when it lies
+// A wall display's monitor ID: the decimal value of the ID text, or 1 when it lies
 // outside 1..25 (an empty or non-numeric text included).
 Byte WallMonitorId(std::string_view idText);
 void AddressAndSealWall(Frame& frame, std::string_view idText);
@@ -44,7 +44,7 @@ bool UsesLongGainForm(std::string_view model);
 // arrived; otherwise false and the gains unchanged.
 bool DecodeGainReply(std::span<const Byte> reply, int& red, int& green, int& blue);
 
-// True when the wall page keeps a scanned display of this model text.
+// True when a video wall keeps a scanned display of this model text.
 bool IsWallScanModel(std::string_view model);
 
 }  // namespace dravik::protocol

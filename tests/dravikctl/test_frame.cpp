@@ -59,7 +59,7 @@ TEST(DravikCtlFrame, AgreesWithTheSelectorsForEveryGroup) {
     for (const std::string& model : Models()) {
         for (const Named& c : kCommands) {
             // Values as a script gives them: they reach the builders through the page values.
-            protocol::PageValues values;
+            protocol::DisplayValues values;
             values.backlight = 70;
             values.volume = 75;
             values.keyLock = true;
@@ -85,7 +85,7 @@ TEST(DravikCtlFrame, AgreesWithTheSelectorsForEveryGroup) {
 
 TEST(DravikCtlFrame, BrightnessPrintsQueryAndSetFromTheSameLookups) {
     for (const std::string& model : Models()) {
-        protocol::PageValues values;
+        protocol::DisplayValues values;
         values.brightness = 51;
         const Selection query = protocol::Select(Command::BrightnessQuery, model, values);
         const Selection set = protocol::Select(Command::BrightnessSet, model, values);

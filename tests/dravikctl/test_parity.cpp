@@ -37,7 +37,7 @@ std::vector<std::string> CtlArgs(const ButtonFlow& flow, bool lan, const std::st
     if (name == "backlight-query") name = "backlight";
     std::vector<std::string> args{query ? "query" : "send", name, lan ? "--ip" : "--serial", where,
                                   "--model", model, "--id", "3", "--json"};
-    const protocol::PageValues defaults;
+    const protocol::DisplayValues defaults;
     switch (flow.command) {
         case protocol::Command::Backlight: args.insert(args.end(), {"--level", std::to_string(defaults.backlight)}); break;
         case protocol::Command::BrightnessSet:

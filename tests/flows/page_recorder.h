@@ -50,9 +50,9 @@ public:
         messages.push_back(messageLine);
         ++refusals;
     }
-    void decoded(const protocol::PageValues&, const protocol::DecodeResult&) override { ++decodes; }
+    void decoded(const protocol::DisplayValues&, const protocol::DecodeResult&) override { ++decodes; }
     void exchangeEnded() override { ++focuses; }
-    void levelsTaken(const protocol::PageValues&) override {
+    void levelsTaken(const protocol::DisplayValues&) override {
         ++controlReads;
         events.push_back("C");
     }

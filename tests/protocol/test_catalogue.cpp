@@ -37,9 +37,9 @@ TEST(Catalogue, FixedFrames) {
         {BuildOpsFirstFrame(), "A6 01 00 00 00 07 01 AC 08 00 00 00 05"},
         {BuildOpsSecondFrame(), "A6 01 00 00 00 07 01 AC 0B 00 00 00 06"},
         {BuildInfoFrame(), "A6 01 00 00 00 04 01 FD D2 8D"},
-        {BuildBacklight(PageValues{}), "A6 01 00 00 00 04 01 30 32 A0"},
-        {BuildBacklight(PageValues{.backlight = 300}), "A6 01 00 00 00 04 01 30 2C BE"},  // low 8 bits
-        {BuildBacklight(PageValues{.backlight = -1}), "A6 01 00 00 00 04 01 30 FF 6D"},
+        {BuildBacklight(DisplayValues{}), "A6 01 00 00 00 04 01 30 32 A0"},
+        {BuildBacklight(DisplayValues{.backlight = 300}), "A6 01 00 00 00 04 01 30 2C BE"},  // low 8 bits
+        {BuildBacklight(DisplayValues{.backlight = -1}), "A6 01 00 00 00 04 01 30 FF 6D"},
     };
     for (const auto& c : cases) EXPECT_EQ(Hex(c.frame), c.hex);
 }
@@ -87,14 +87,14 @@ TEST(Catalogue, VolumeForms) {
         return s.substr(24, s.size() - 27);  // between the command byte and the checksum
     };
     for (const auto& c : cases) {
-        PageValues v;
+        DisplayValues v;
         v.volume = c.level;
         EXPECT_EQ(data(BuildVolumeOneCap60(v)), c.cap60) << c.level;
         EXPECT_EQ(data(BuildVolumeOne(v)), c.one) << c.level;
         EXPECT_EQ(data(BuildVolumeTwoCap31(v)), c.twoCap31) << c.level;
         EXPECT_EQ(data(BuildVolumeTwo(v)), c.two) << c.level;
     }
-    PageValues v;
+    DisplayValues v;
     v.volume = 75;
     EXPECT_EQ(Hex(BuildVolumeTwoCap31(v)), "A6 01 00 00 00 05 01 44 1F 1F E7");
 }
@@ -108,7 +108,7 @@ TEST(Catalogue, Locks) {
         {true, true, 0x00, 0x02, 0x02, 0x02, 0x01},
     };
     for (const auto& c : cases) {
-        PageValues v;
+        DisplayValues v;
         v.keyLock = c.key;
         v.irLock = c.ir;
         SCOPED_TRACE(testing::Message() << "key " << c.key << " ir " << c.ir);
@@ -121,7 +121,7 @@ TEST(Catalogue, Locks) {
 }
 
 TEST(Catalogue, BrightnessForms) {
-    PageValues v;
+    DisplayValues v;
     v.brightness = 51;
     v.video = {1, 2, 3, 4, 5, -6};
     EXPECT_EQ(Hex(BuildVideoParamsSetFive(v)), "A6 01 00 00 00 08 01 32 33 01 02 03 04 AB");
@@ -134,7 +134,7 @@ TEST(Catalogue, BrightnessForms) {
 
     const struct { int level, even; } evens[] = {{50, 50}, {51, 50}, {-3, -2}, {0, 0}, {-1, 0}, {257, 256}};
     for (const auto& e : evens) {
-        PageValues w;
+        DisplayValues w;
         w.brightness = e.level;
         const Frame f = BuildVideoParamsSetSevenEven(w);
         EXPECT_EQ(w.brightness, e.even) << e.level;

@@ -1,6 +1,7 @@
 // The model tables: group sizes, set sizes, and that the sets given by name agree with the
 // groups they are said to cover (a mistyped or missing name shows up here).
 #include "protocol/models.h"
+#include "ui/model_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@ namespace dravik::protocol {
 namespace {
 
 using G = ModelGroup;
+namespace combos = ui::model_combos;
 using Names = std::set<std::string_view>;
 
 Names NamesOf(ModelList list) { return Names(list.begin(), list.end()); }
@@ -112,10 +114,10 @@ TEST(Models, SetsMatchTheirGroups) {
     EXPECT_EQ(NamesOf(sets::kOpsSecond), opsSecond);
     EXPECT_EQ(NamesOf(sets::kOpsSilent), Union({G::ClassicNoBacklight, G::Compact}));
 
-    EXPECT_EQ(NamesOf(identity_forms::kControlA2),
+    EXPECT_EQ(NamesOf(identity_forms::kAllA2),
               Union({G::Classic, G::ClassicNoBacklight, G::ClassicAltDp, G::ClassicRawVolume, G::ModernSixInput,
                      G::ModernThreeInput, G::ModernC0Brightness, G::Compact, G::CompactBacklight, G::NoInput}));
-    EXPECT_EQ(NamesOf(identity_forms::kControlA1),
+    EXPECT_EQ(NamesOf(identity_forms::kAllA1),
               Union({G::ModernCms, G::ModernCmsDp, G::ModernFiveInput, G::ModernFourInput}));
     EXPECT_EQ(NamesOf(identity_forms::kWallA2), Union({G::Classic, G::ClassicNoBacklight, G::ClassicAltDp,
                                                        G::ClassicRawVolume, G::ModernSixInput, G::Compact}));
@@ -128,8 +130,8 @@ TEST(Models, SetSizesAndNoDuplicates) {
         {"pre-read", sets::kVideoParamsPreRead, 53}, {"pre-read silent", sets::kVideoParamsPreReadSilent, 29},
         {"reset", sets::kReset, 49},             {"media player", sets::kMediaPlayer, 18},
         {"OPS first", sets::kOpsFirst, 19},      {"OPS second", sets::kOpsSecond, 12},
-        {"OPS silent", sets::kOpsSilent, 9},     {"identity control A2", identity_forms::kControlA2, 46},
-        {"identity control A1", identity_forms::kControlA1, 23}, {"identity wall A2", identity_forms::kWallA2, 29},
+        {"OPS silent", sets::kOpsSilent, 9},     {"identity all A2", identity_forms::kAllA2, 46},
+        {"identity all A1", identity_forms::kAllA1, 23}, {"identity wall A2", identity_forms::kWallA2, 29},
         {"identity wall A1", identity_forms::kWallA1, 12}, {"combo start", combos::kControlStart, 61},
         {"combo LAN", combos::kControlLan, 49},   {"combo RS-232", combos::kControlSerial, 60},
         {"combo wall", combos::kWall, 19},        {"wall scan", wall_models::kScanFilter, 21},

@@ -66,7 +66,7 @@ private:
 bool NoTrailingSpace(const std::string& s) { return s.empty() || !std::isspace(static_cast<unsigned char>(s.back())); }
 
 void CheckDecodeReply(const Bytes& reply, std::string_view model) {
-    PageValues before;
+    DisplayValues before;
     before.backlight = 101;
     before.brightness = 102;
     before.volume = 103;
@@ -74,7 +74,7 @@ void CheckDecodeReply(const Bytes& reply, std::string_view model) {
     before.video = {111, 112, 113, 114, 115, 116};
     before.temperature = 104;
     before.hours = 105;
-    PageValues v = before;
+    DisplayValues v = before;
     const DecodeResult r = DecodeReply(reply, model, v);
     const std::size_t n = reply.size();
 
@@ -90,7 +90,7 @@ void CheckDecodeReply(const Bytes& reply, std::string_view model) {
         ASSERT_EQ(reply[0], 0x21);
     }
     if (!r.refresh) {
-        PageValues untouched = v;
+        DisplayValues untouched = v;
         ASSERT_EQ(untouched, before) << "values changed without a refresh";
     }
 

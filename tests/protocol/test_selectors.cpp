@@ -25,7 +25,7 @@ struct Case {
     const char* frame;  // for Outcome::Frame: the whole frame for monitor ID 1
 };
 
-void Check(const Case& c, PageValues values = {}) {
+void Check(const Case& c, DisplayValues values = {}) {
     const Selection s = Select(c.command, c.model, values);
     SCOPED_TRACE(testing::Message() << "command " << static_cast<int>(c.command) << " model \"" << c.model << '"');
     EXPECT_EQ(s.outcome, c.outcome);
@@ -96,15 +96,15 @@ TEST(Select, NamedModels) {
 
 TEST(Select, UnlistedNamesAreRefusedButStillPowerOff) {
     for (const char* model : {"lm-43", "LM-43 ", "LM-4", "", "KC55-D3", "ORV"}) {
-        PageValues v;
+        DisplayValues v;
         for (Command c : kModelDependent) Check({c, model, O::Refused, ""});
         Check({C::Off, model, O::Frame, "A6 01 00 00 00 04 01 18 01 BB"});
-        EXPECT_EQ(v, PageValues{});
+        EXPECT_EQ(v, DisplayValues{});
     }
 }
 
 TEST(Select, EvenBrightnessIsStoredBack) {
-    PageValues v;
+    DisplayValues v;
     v.brightness = 51;
     EXPECT_EQ(Select(C::BrightnessSet, "LM-4302", v).frame[8], 0x32);
     EXPECT_EQ(v.brightness, 50);
@@ -115,7 +115,7 @@ TEST(Select, EvenBrightnessIsStoredBack) {
 // query when its set frame is 68 or C0, and is refused by both otherwise.
 TEST(Select, BrightnessQueryAgreesWithSetForEveryModel) {
     auto check = [](std::string_view model) {
-        PageValues v;
+        DisplayValues v;
         const Selection query = Select(C::BrightnessQuery, model, v);
         const Selection set = Select(C::BrightnessSet, model, v);
         SCOPED_TRACE(std::string(model));

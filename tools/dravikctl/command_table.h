@@ -86,7 +86,7 @@ bool IsKnownModel(std::string_view model);
 
 // Everything besides the model that a frame depends on.
 struct FrameInputs {
-    protocol::PageValues values;  // levels and lock flags (page defaults unless given)
+    protocol::DisplayValues values;  // levels and lock flags (page defaults unless given)
     int columns = 1;              // wall matrix
     int rows = 1;
     bool wallEnable = true;

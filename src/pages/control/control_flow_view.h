@@ -40,7 +40,7 @@ public:
             if (refresh) p.writeChanged();
         });
     }
-    void valuesChanged(const protocol::PageValues& values) override {
+    void valuesChanged(const protocol::DisplayValues& values) override {
         post([values](ControlPage& p) { p.values_ = values; });
     }
     // A send's acknowledge shows packed ("%02X" per byte) and a query's or pre-read's reply
@@ -66,7 +66,7 @@ public:
     void refused(const std::string& model) override {
         call([model = QString::fromStdString(model)](ControlPage& p) { RefuseCommand(p, model); });
     }
-    void decoded(const protocol::PageValues& values, const protocol::DecodeResult& result) override {
+    void decoded(const protocol::DisplayValues& values, const protocol::DecodeResult& result) override {
         post([values, result](ControlPage& p) {
             p.values_ = values;
             if (!result.messageLine.empty()) p.setMessageLine(QString::fromStdString(result.messageLine));

@@ -14,6 +14,7 @@
 #include "pages/control/level_controls.h"
 #include "protocol/decode.h"
 #include "protocol/models.h"
+#include "ui/model_lists.h"
 #include "ui_control_page.h"
 
 #include <QHeaderView>
@@ -283,9 +284,9 @@ void ControlPage::setUpColumns() {
 }
 
 void ControlPage::fillModelCombo(bool atStart) {
-    protocol::ModelList models = atStart ? protocol::ModelList(protocol::combos::kControlStart)
-                                         : lan_ ? protocol::ModelList(protocol::combos::kControlLan)
-                                                : protocol::ModelList(protocol::combos::kControlSerial);
+    protocol::ModelList models = atStart ? protocol::ModelList(ui::model_combos::kControlStart)
+                                         : lan_ ? protocol::ModelList(ui::model_combos::kControlLan)
+                                                : protocol::ModelList(ui::model_combos::kControlSerial);
     QStringList names;
     for (std::string_view name : models) names << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     ui_->modelCombo->clear();

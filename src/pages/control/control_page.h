@@ -83,7 +83,7 @@ public:
     ui::ComPortController& comPort() { return *comPort_; }
 
     // The stored values (levels, locks, readings, video parameters).
-    const protocol::PageValues& values() const { return values_; }
+    const protocol::DisplayValues& values() const { return values_; }
 
     // The page's targets; the list on screen shows them.
     TargetRows& targetRows() { return *rows_; }
@@ -174,7 +174,7 @@ private:
     // Bound members.
     int interfaceRadio_ = 0;  // 0 LAN, 1 RS-232
     int show_ = 1;
-    protocol::PageValues values_;  // levels, locks, readings
+    protocol::DisplayValues values_;  // levels, locks, readings
     int comPortNumber_ = 0;
     int broadcast_ = 0;
     int lockModel_ = 0;
@@ -200,7 +200,7 @@ private:
     int flowRows_ = 0;
     int flowRowsDone_ = 0;
     std::unique_ptr<FlowView> flowView_;
-    std::shared_ptr<flows::Feed<protocol::PageValues>> levelFeed_;  // while a command runs
+    std::shared_ptr<flows::Feed<protocol::DisplayValues>> levelFeed_;  // while a command runs
     std::unique_ptr<CommandQueue> queue_;
     std::unique_ptr<RunLock> runLock_;
     std::map<flows::ButtonFlowId, QString> commandLabels_;

@@ -35,7 +35,7 @@ void ControlPage::runChanged(bool running) {
 // without an integer keeps the page's value, and says nothing until the next command reads it).
 void ControlPage::postLevels() {
     if (!levelFeed_) return;
-    protocol::PageValues v = values_;
+    protocol::DisplayValues v = values_;
     int level = 0;
     if (ParseInteger(ui_->backlightEdit->text(), level)) v.backlight = level;
     if (ParseInteger(ui_->brightnessEdit->text(), level)) v.brightness = level;

@@ -13,6 +13,7 @@
 #include "pages/wall/spin_edit.h"
 #include "pages/wall/wall_texts.h"
 #include "protocol/models.h"
+#include "ui/model_lists.h"
 #include "targets/local_address.h"
 #include "ui_video_wall_page.h"
 
@@ -89,7 +90,7 @@ VideoWallPage::VideoWallPage(const PageEnvironment& env, QWidget* parent)
     setStatus(QString());
 
     // 5: the combos.
-    for (std::string_view model : protocol::combos::kWall) {
+    for (std::string_view model : ui::model_combos::kWall) {
         ui_->modelCombo->addItem(QString::fromUtf8(model.data(), static_cast<qsizetype>(model.size())));
     }
     ui_->modelCombo->setCurrentIndex(0);
