@@ -20,8 +20,6 @@ using discovery::fake::ShortReply;
 using discovery::fake::TextReply;
 
 constexpr int kIpScan = 1155;
-constexpr int kSerialRadio = 1137;
-constexpr int kOpen = 1126;
 
 // What tells the two pages apart here.
 struct ControlTraits {
@@ -86,19 +84,28 @@ protected:
         this->template Child<controls::Ipv4Edit>("ipAddressEdit")->setAddress(address);
     }
     void SelectModel(const QString& model) { this->template Child<QComboBox>("modelCombo")->setCurrentText(model); }
-    void OpenLine(const std::string& device) {
-        this->Click(kSerialRadio);
-        this->template Child<QComboBox>("portCombo")->setCurrentText(QString::fromStdString(device));
-        this->Click(kOpen);
-        ASSERT_TRUE(this->page().serialPort().isOpen()) << this->feedback.messages.join('|').toStdString();
-        this->feedback.clear();
-        this->feedback.events.clear();
-    }
     // "Add Device" in RS-232 mode (Control page): the ID and the model as typed into the combos.
     void AddRow(const QString& id, const QString& model) {
         this->template Child<QComboBox>("monitorIdCombo")->setCurrentText(id);
         SelectModel(model);
         this->page().AddDevice();
+    }
+    // "Search" pressed and waited for: the button is disabled and the status line reads
+    // "Search....." while it runs, both are restored after, and every ID was asked once.
+    void SearchAndExpectItsCourse(const sim::SerialLine& line, std::uint8_t query) {
+        bool enabledDuring = true;
+        QString statusDuring;
+        QTimer::singleShot(1500, &this->page(), [&] {
+            enabledDuring = this->Button(kIdSearch)->isEnabled();
+            statusDuring = Status();
+        });
+        this->Click(kIdSearch);
+        EXPECT_FALSE(enabledDuring);
+        EXPECT_EQ(statusDuring, "Search.....");
+        EXPECT_TRUE(this->Button(kIdSearch)->isEnabled());
+        EXPECT_EQ(Status(), "");
+        EXPECT_EQ(this->feedback.events, QStringList{" Search End"});
+        EXPECT_EQ(Heard(line), SearchQueries(query));
     }
 };
 
@@ -216,25 +223,11 @@ TEST_F(ControlDiscovery, SearchListsEveryAnsweringIdWithoutTheMakerName) {
     OpenLine(line->devicePath());
     AddRow("4", "LM-55");
     SelectModel("LM-55");
-
-    bool enabledDuring = true;
-    QString statusDuring;
-    QTimer::singleShot(1500, &page(), [&] {
-        enabledDuring = Button(kIdSearch)->isEnabled();
-        statusDuring = Status();
-    });
-    Click(kIdSearch);
-
+    SearchAndExpectItsCourse(*line, 0xA1);
     EXPECT_EQ(Column(0), (QStringList{"2", "11", "17"}));
     EXPECT_EQ(Column(1), (QStringList{"LM-55", "LM-55", "KA-55"}));
     EXPECT_EQ(Column(2), (QStringList{"Y", "Y", "Y"}));
     EXPECT_EQ(Column(4), (QStringList{"2", "11", "17"}));
-    EXPECT_FALSE(enabledDuring);
-    EXPECT_EQ(statusDuring, "Search.....");
-    EXPECT_TRUE(Button(kIdSearch)->isEnabled());
-    EXPECT_EQ(Status(), "");
-    EXPECT_EQ(feedback.events, QStringList{" Search End"});
-    EXPECT_EQ(Heard(*line), SearchQueries(0xA1));
 }
 
 TEST_F(ControlDiscovery, SearchWithARefusedModelChangesNothing) {
@@ -432,22 +425,8 @@ TEST_F(WallDiscovery, SearchListsOnlyRepliesNamingTheSelectedModel) {
     OpenLine(line->devicePath());
     SelectModel("KA-55Q");
     page().appendRow("4", "KA-55", "", "0", "4");
-
-    bool enabledDuring = true;
-    QString statusDuring;
-    QTimer::singleShot(1500, &page(), [&] {
-        enabledDuring = Button(kIdSearch)->isEnabled();
-        statusDuring = Status();
-    });
-    Click(kIdSearch);
-
+    SearchAndExpectItsCourse(*line, 0xA1);
     EXPECT_EQ(SortedRows(), QStringList{"2|KA-55Q|Y|0|2"});
-    EXPECT_FALSE(enabledDuring);
-    EXPECT_EQ(statusDuring, "Search.....");
-    EXPECT_TRUE(Button(kIdSearch)->isEnabled());
-    EXPECT_EQ(Status(), "");
-    EXPECT_EQ(feedback.events, QStringList{" Search End"});
-    EXPECT_EQ(Heard(*line), SearchQueries(0xA1));
 }
 
 TEST_F(WallDiscovery, SearchRefusesAModelOfTheOtherPage) {

@@ -22,6 +22,9 @@ public:
     std::optional<QString> address = QStringLiteral("127.0.10.7");
 };
 
+inline constexpr int kSerialRadio = 1137;
+inline constexpr int kOpen = 1126;
+
 template <typename Page>
 class PageFixture : public ::testing::Test {
 protected:
@@ -75,6 +78,15 @@ protected:
     void WaitIdle() {
         EXPECT_TRUE(WaitUntil([this] { return !page_->flowRunning(); }, 120s));
         QCoreApplication::processEvents();
+    }
+    // RS-232 mode with `device` opened through the port box; what that said is cleared.
+    void OpenLine(const std::string& device) {
+        Click(kSerialRadio);
+        Child<QComboBox>("portCombo")->setCurrentText(QString::fromStdString(device));
+        Click(kOpen);
+        ASSERT_TRUE(page_->serialPort().isOpen()) << feedback.messages.join('|').toStdString();
+        feedback.clear();
+        feedback.events.clear();
     }
     template <typename T = QWidget>
     T* Child(const char* name) {

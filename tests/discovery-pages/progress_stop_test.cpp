@@ -18,8 +18,6 @@ namespace {
 using discovery::fake::TextReply;
 
 constexpr int kIpScan = 1155;
-constexpr int kSerialRadio = 1137;
-constexpr int kOpen = 1126;
 
 // What differs between the two pages for these tests.
 template <typename Page>
@@ -63,14 +61,6 @@ protected:
     QLabel* StatusLine() { return this->template Child<QLabel>(T::kStatus); }
     QString ProgressText() { return Progress()->text(); }
     bool Finished() { return this->feedback.messages.contains("Scan Finished"); }
-    void OpenLine(const std::string& device) {
-        this->Click(kSerialRadio);
-        this->template Child<QComboBox>("portCombo")->setCurrentText(QString::fromStdString(device));
-        this->Click(kOpen);
-        ASSERT_TRUE(this->page().serialPort().isOpen()) << this->feedback.messages.join('|').toStdString();
-        this->feedback.clear();
-        this->feedback.events.clear();
-    }
 };
 
 using Pages = ::testing::Types<pages::ControlPage, pages::VideoWallPage>;

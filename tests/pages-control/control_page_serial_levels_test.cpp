@@ -1,33 +1,11 @@
 // The buttons of the right half over RS-232: levels and locks with their pauses, the
 // brightness exchange and the status query on a pseudo-terminal line.
-#include "flow_helpers.h"
-#include "page_harness.h"
+#include "serial_bench.h"
 
 namespace dravik::pages::testing {
 namespace {
 
 QString Refused(const QString& model) { return model + " No This Function or unsupported !\r\n"; }
-
-struct SerialBench {
-    explicit SerialBench(std::vector<sim::DisplayConfig> displays) : line(StartLine(std::move(displays))), h(Options(*line)) {
-        h.toRs232();
-        h.press(1126);
-        EXPECT_TRUE(h.page->serialPort().isOpen()) << h.feedback.messages.join("|").toStdString();
-    }
-    static HarnessOptions Options(const sim::SerialLine& line) {
-        HarnessOptions o;
-        o.ports = {PathOf(line)};
-        return o;
-    }
-    std::vector<std::string> frames(std::size_t count) {
-        line->waitForLog(count, 3s);
-        auto f = Frames(line->log());
-        line->clearLog();
-        return f;
-    }
-    std::unique_ptr<sim::SerialLine> line;
-    PageHarness h;
-};
 
 using F = std::vector<std::string>;
 

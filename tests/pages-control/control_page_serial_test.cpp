@@ -1,31 +1,12 @@
 // The buttons of the left half over RS-232: flows A, B and C on a pseudo-terminal line with
 // several simulated displays told apart by monitor ID; the closed port; presses that
 // arrive while a flow waits, and wait their turn.
-#include "flow_helpers.h"
-#include "page_harness.h"
+#include "serial_bench.h"
 
 #include <QTimer>
 
 namespace dravik::pages::testing {
 namespace {
-
-// A page in RS-232 mode whose port search found the line, with the port opened (or not).
-struct SerialBench {
-    SerialBench(std::vector<sim::DisplayConfig> displays, bool open) : line(StartLine(std::move(displays))), h(Options(*line)) {
-        h.toRs232();
-        if (open) {
-            h.press(1126);
-            EXPECT_TRUE(h.page->serialPort().isOpen()) << h.feedback.messages.join("|").toStdString();
-        }
-    }
-    static HarnessOptions Options(const sim::SerialLine& line) {
-        HarnessOptions o;
-        o.ports = {PathOf(line)};
-        return o;
-    }
-    std::unique_ptr<sim::SerialLine> line;
-    PageHarness h;
-};
 
 TEST(ControlPageSerial, OnGoesToEveryIdOnTheLineInOrder) {
     SerialBench b({Display("KA-55", 1), Display("LM-55", 2), Display("KA-55", 12)}, true);
