@@ -130,21 +130,7 @@ flows::RunCommand CommandOf(const RunRequest& req) {
 
 TargetResult ResultOf(const flows::DisplayResult& d) {
     TargetResult r;
-    r.target = d.target;
-    switch (d.progress) {
-        case flows::DisplayProgress::Pending: r.progress = RowProgress::Pending; break;
-        case flows::DisplayProgress::Silent: r.progress = RowProgress::Silent; break;
-        case flows::DisplayProgress::Sent: r.progress = RowProgress::Sent; break;
-        case flows::DisplayProgress::Refused: r.progress = RowProgress::Refused; break;
-        case flows::DisplayProgress::NotSent: r.progress = RowProgress::NotSent; break;
-    }
-    for (const flows::ExchangeEvent& e : d.exchange)
-        r.exchange.push_back({e.kind == flows::ExchangeEvent::Kind::Tx ? ExchangeEvent::Kind::Tx : ExchangeEvent::Kind::Rx,
-                              e.bytes});
-    r.messages = d.messages;
-    r.refusal = d.refusal;
-    r.link = d.link;
-    r.row = d.row;
+    static_cast<flows::DisplayResult&>(r) = d;
     return r;
 }
 

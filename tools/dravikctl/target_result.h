@@ -4,7 +4,7 @@
 // have shown in boxes).
 #pragma once
 
-#include "flows/row_result.h"
+#include "flows/run.h"
 #include "protocol/frame.h"
 #include "targets/target.h"
 
@@ -33,26 +33,13 @@ private:
     std::ostream& err_;
 };
 
-struct ExchangeEvent {
-    enum class Kind { Tx, Rx };
-    Kind kind;
-    protocol::Bytes bytes;
-};
+// The frames and replies in wire order, and how far a display got: the run API's own.
+using ExchangeEvent = flows::ExchangeEvent;
+using RowProgress = flows::DisplayProgress;
 
-// How far one display got: the model got no frame (Silent), a refusal (Refused), the flow
-// ran (Sent), or the flow never reached it (NotSent: its line did not open or closed).
-enum class RowProgress { Pending, Silent, Sent, Refused, NotSent };
-
-struct TargetResult {
-    targets::Target target;
-    RowProgress progress = RowProgress::Pending;
-    std::vector<ExchangeEvent> exchange;  // in the order they happened
-    QStringList messages;                 // what the window would have shown in message boxes
-    QString refusal;                      // the refusal text without its line end
-    QString link = QStringLiteral("0");   // the LINK cell as the exchanges left it
-    // What became of the display.
-    flows::RowResult row;
-    // "check": whether the display answered with exactly its model (LINK Y or N).
+// A display's result as the run API gives it, and for "check" whether the display answered
+// with exactly its model (LINK Y or N).
+struct TargetResult : flows::DisplayResult {
     std::optional<bool> named;
 };
 
