@@ -3,6 +3,7 @@
 // ratio. The displays listen on 127.0.9.1 .. 127.0.9.N, port 5000.
 //
 //   bench_dravikctl_parallel [DISPLAYS [PARALLEL]]   (defaults 64 and 16)
+#include "bench_args.h"
 #include "display-sim/lan_display.h"
 #include "dravikctl/dravikctl.h"
 
@@ -19,17 +20,7 @@
 
 namespace {
 
-int Arg(int argc, char** argv, int index, int fallback, int lo, int hi) {
-    if (argc <= index) return fallback;
-    int v = 0;
-    const std::string_view s = argv[index];
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) {
-        std::fprintf(stderr, "bench: argument %d must be %d..%d\n", index, lo, hi);
-        std::exit(2);
-    }
-    return v;
-}
+using dravik::bench::Arg;
 
 double Seconds(const std::vector<std::string>& args, int& status) {
     std::ostringstream out, err;

@@ -8,6 +8,7 @@
 //
 //   bench_exporter [SECONDS [DISPLAYS [PROBES]]]   (defaults 5, 1000, 2000; a full check of
 //   descriptors and threads uses 10000 probes)
+#include "bench_args.h"
 #include "exporter_helpers.h"
 
 #include "display-sim/lan_display.h"
@@ -34,17 +35,7 @@ namespace {
 constexpr const char* kExporter = "127.0.94.250";
 constexpr std::uint16_t kPort = 9734;
 
-int Arg(int argc, char** argv, int index, int fallback, int lo, int hi) {
-    if (argc <= index) return fallback;
-    int v = 0;
-    const std::string_view s = argv[index];
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) {
-        std::fprintf(stderr, "bench: argument %d must be %d..%d\n", index, lo, hi);
-        std::exit(2);
-    }
-    return v;
-}
+using dravik::bench::Arg;
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
