@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTimer>
 
 #include <map>
@@ -205,27 +206,25 @@ TEST_F(WallCommands, ACommandPressedDuringARunWaitsItsTurnWhileTheListWaitsVisib
 TEST_F(WallCommands, UpdateTakesItsFieldsAtTheStartAndWhatIsTypedDuringTheWalk) {
     std::vector<std::unique_ptr<sim::LanDisplay>> displays;
     MakePage();
-    for (int i = 0; i < 3; ++i) displays.push_back(StartDisplay("127.0.7." + std::to_string(190 + i)));
-    for (int i = 0; i < 3; ++i) page().appendRow(QString("127.0.7.%1").arg(190 + i), "KA-55", "0", "", "1");
+    for (int i = 0; i < 4; ++i) displays.push_back(StartDisplay("127.0.7." + std::to_string(190 + i)));
+    for (int i = 0; i < 4; ++i) page().appendRow(QString("127.0.7.%1").arg(190 + i), "KA-55", "0", "", "1");
     SetMatrix(9, 2);
     Click(1061);
     Drain();
     EXPECT_EQ(feedback_.messages, QStringList{"Please enter an integer between 1 and 5."});
 
+    // Typed once the first row is done; each row after it takes 100 ms at least.
     feedback_.clear();
     SetMatrix(2, 2);
-    QTimer typing;
-    QObject::connect(&typing, &QTimer::timeout, &page(), [&] {
-        if (displays[0]->log().size() < 2) return;
-        Child<SpinEdit>("columnsEdit")->setText("3");
-        typing.stop();
+    auto* progress = Child<QProgressBar>("discoveryProgress");
+    const auto typing = QObject::connect(progress, &QProgressBar::valueChanged, &page(), [&](int done) {
+        if (done == 1) Child<SpinEdit>("columnsEdit")->setText("3");
     });
-    typing.start(5);
     Click(1061);
     Drain();
+    QObject::disconnect(typing);
     EXPECT_EQ(LastSettings(*displays[0]), "01 01 00 0C");
-    EXPECT_EQ(LastSettings(*displays[1]), "01 01 00 0D");
-    EXPECT_EQ(LastSettings(*displays[2]), "01 01 00 0D");
+    EXPECT_EQ(LastSettings(*displays[3]), "01 01 00 0D");
     EXPECT_EQ(Child<SpinEdit>("columnsEdit")->text(), "3");
     EXPECT_TRUE(feedback_.messages.isEmpty());
 }
