@@ -1,9 +1,8 @@
 // Where the window's flows run: one worker thread per page, so that no exchange, wait or
 // connect ever blocks the window thread. The page starts a job; while it runs the page is
-// busy and a second press gets the page's busy behaviour. The job's observer reaches the
-// window through the bridge: events are posted in order, and the few that must be answered
-// (a modal message, reading the controls) wait for the window, or give up when the page
-// goes away.
+// busy and a press meanwhile waits its turn. The job's observer reaches the window through
+// the bridge: events are posted in order, and only a modal box (a notice, a refusal) waits
+// for the window, or gives up when the page goes away.
 #pragma once
 
 #include <QObject>
