@@ -1,6 +1,9 @@
 #include "pages/target_rows.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QFont>
+#include <QLineEdit>
 #include <QTableWidget>
 
 #include <utility>
@@ -162,6 +165,27 @@ void TargetRows::markInFlight(int row) {
     paintInFlight(inFlight_, false);
     inFlight_ = row >= 0 && row < size() ? row : -1;
     paintInFlight(inFlight_, true);
+}
+
+namespace {
+
+// A field that takes typed text: an editable line, a spin box, an editable combo box (the
+// last two type into a line of their own).
+bool TakesTypedText(const QWidget* w) {
+    for (const QWidget* p = w; p; p = p->parentWidget()) {
+        if (qobject_cast<const QAbstractSpinBox*>(p)) return true;
+        if (const auto* combo = qobject_cast<const QComboBox*>(p)) return combo->isEditable();
+    }
+    const auto* line = qobject_cast<const QLineEdit*>(w);
+    return line && !line->isReadOnly();
+}
+
+}  // namespace
+
+void TargetRows::takeFocus() {
+    const QWidget* focus = table_.window()->focusWidget();
+    if (focus && focus != &table_ && TakesTypedText(focus)) return;
+    table_.setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace dravik::pages

@@ -70,6 +70,10 @@ public:
     void markInFlight(int row);
     int inFlight() const { return inFlight_; }
 
+    // After an exchange the list takes the keyboard focus, unless the operator is typing into
+    // a field of the page meanwhile: the keys would land in the list instead.
+    void takeFocus();
+
 private:
     void show(int row);
     void showCell(int row, int col);

@@ -7,7 +7,10 @@
 
 #include "pages/command_queue.h"
 
+#include <QProgressBar>
+#include <QTableWidget>
 #include <QTimer>
+#include <QtTest/QTest>
 
 namespace dravik::pages::testing {
 namespace {
@@ -167,6 +170,33 @@ TEST(QueueLevels, ALevelChangedDuringAWalkReachesTheRowsStillToCome) {
     b.drain();
     EXPECT_EQ(b.frames(), (std::vector<std::string>{One(0x44, 30, 1), One(0x44, 45, 1), One(0x44, 45, 1)}));
     EXPECT_TRUE(h.feedback.messages.isEmpty());
+}
+
+// Keys typed into a field during a walk stay in it: the list takes the focus after an exchange
+// only when nobody is typing, as after a press of the command's button.
+TEST(QueueFocus, KeysTypedIntoAFieldDuringAWalkStayInIt) {
+    Bench b(true, 93);
+    PageHarness& h = *b.h;
+    auto* list = h.page->findChild<QTableWidget*>(QStringLiteral("targetList"));
+    ASSERT_NE(list, nullptr);
+    const auto typing = QObject::connect(h.page->findChild<QProgressBar*>(QStringLiteral("discoveryProgress")),
+                                         &QProgressBar::valueChanged, h.page.get(), [&](int done) {
+                                             if (done == 1) {
+                                                 h.edit(1116)->setFocus();  // Volume
+                                                 h.edit(1116)->selectAll();
+                                             }
+                                             if (done == 2) QTest::keyClicks(h.page->focusWidget(), "45");
+                                         });
+    h.press(1026);  // "On" to every row
+    b.drain();
+    QObject::disconnect(typing);
+    EXPECT_EQ(h.edit(1116)->text(), "45");
+    EXPECT_EQ(h.page->focusWidget(), h.edit(1116));
+
+    h.button(1027)->setFocus();
+    h.press(1027);  // "Off": pressed, not typed into
+    b.drain();
+    EXPECT_EQ(h.page->focusWidget(), list);
 }
 
 INSTANTIATE_TEST_SUITE_P(LanAndSerial, Queue, ::testing::Values(true, false),

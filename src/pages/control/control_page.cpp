@@ -410,7 +410,7 @@ QString ControlPage::txText() const { return ui_->txEdit->text(); }
 
 void ControlPage::setRxText(const QString& text) { ui_->receiveEdit->setText(text); }
 
-void ControlPage::focusTargetList() { ui_->targetList->setFocus(Qt::OtherFocusReason); }
+void ControlPage::focusTargetList() { rows_->takeFocus(); }
 
 void ControlPage::setMessageLine(const QString& text) {
     ui_->messageEdit->setText(text);

@@ -318,7 +318,7 @@ void VideoWallPage::setTxText(const QString& text) { ui_->txEdit->setText(text);
 
 QString VideoWallPage::txText() const { return ui_->txEdit->text(); }
 
-void VideoWallPage::focusTargetList() { list_->setFocus(); }
+void VideoWallPage::focusTargetList() { rows_->takeFocus(); }
 
 bool VideoWallPage::lockModelTicked() const { return fields_.lockModel; }
 
