@@ -19,12 +19,13 @@ DRAVIK_TEST_PACKAGES=(
 )
 
 dravik_missing_packages() {
+  # One query for all: a package dpkg does not know is not listed at all.
+  local installed
+  installed=$( (dpkg-query -W -f='${Package} ${Status}\n' "$@" 2>/dev/null || true) | awk '/ install ok installed$/ {print $1}')
   local missing=()
   local p
   for p in "$@"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-      missing+=("$p")
-    fi
+    grep -qxF -- "$p" <<<"$installed" || missing+=("$p")
   done
   echo "${missing[@]:-}"
 }
