@@ -1,5 +1,7 @@
 #include "discovery/scan_rules.h"
 
+#include "protocol/wall.h"
+
 #include <algorithm>
 
 namespace dravik::discovery {
@@ -44,16 +46,12 @@ bool PassesLockModel(bool lockModel, std::string_view selectedModel, std::string
     return !lockModel || reportedModel == selectedModel;
 }
 
-bool IsWallScanModel(std::string_view model) {
-    return std::find(kWallScanModels.begin(), kWallScanModels.end(), model) != kWallScanModels.end();
-}
-
 bool ControlPageKeeps(const FoundDisplay& found, bool lockModel, std::string_view selectedModel) {
     return PassesLockModel(lockModel, selectedModel, found.model);
 }
 
 bool WallPageKeeps(const FoundDisplay& found, bool lockModel, std::string_view selectedModel) {
-    return PassesLockModel(lockModel, selectedModel, found.model) && IsWallScanModel(found.model);
+    return PassesLockModel(lockModel, selectedModel, found.model) && protocol::IsWallScanModel(found.model);
 }
 
 std::array<std::string, 5> ScanRowCells(const FoundDisplay& found) {

@@ -5,7 +5,7 @@
 // options (the refusal, the receive box).
 #pragma once
 
-#include "discovery/discovery_view.h"
+#include "pages/discovery_view.h"
 #include "discovery/serial_search.h"
 #include "flows/flow_worker.h"
 #include "pages/page_flow.h"
@@ -60,7 +60,7 @@ public:
             });
     }
 
-    SerialDiscoveryView(Page& page, discovery::DiscoveryView& view, flows::FlowWorker& worker)
+    SerialDiscoveryView(Page& page, DiscoveryView& view, flows::FlowWorker& worker)
         : bridge_(page, worker), view_(&view) {}
 
     // Set before each run, on the page's thread, while no run is going on. `rows`: the rows
@@ -98,7 +98,7 @@ public:
     }
 
     void searchStarted(int total) override {
-        discovery::DiscoveryView* view = view_;
+        DiscoveryView* view = view_;
         bridge_.post([view, total](Page& p) {
             view->removeAllRows();
             view->setIdSearchEnabled(false);
@@ -108,11 +108,11 @@ public:
         });
     }
     void searchProgress(int done, int total) override {
-        discovery::DiscoveryView* view = view_;
+        DiscoveryView* view = view_;
         bridge_.post([view, done, total](Page&) { view->showProgress(done, total); });
     }
     void found(const discovery::FoundId& id) override {
-        discovery::DiscoveryView* view = view_;
+        DiscoveryView* view = view_;
         const QString idText = QString::number(id.id);
         const QString model = QString::fromLatin1(id.model.data(), static_cast<qsizetype>(id.model.size()));
         bridge_.post([view, idText, model](Page&) {
@@ -120,7 +120,7 @@ public:
         });
     }
     void searchEnded() override {
-        discovery::DiscoveryView* view = view_;
+        DiscoveryView* view = view_;
         bridge_.post([view](Page&) { view->setStopEnabled(false); });
     }
 
@@ -146,7 +146,7 @@ public:
         });
     }
     void rowChecked(int index, const flows::RowResult&, bool named) override {
-        discovery::DiscoveryView* view = view_;
+        DiscoveryView* view = view_;
         const int done = ++rowsDone_;
         const int total = rows_;
         bridge_.post([view, index, named, done, total](Page& p) {
@@ -181,7 +181,7 @@ private:
     }
 
     FlowBridge<Page> bridge_;
-    discovery::DiscoveryView* view_;
+    DiscoveryView* view_;
     discovery::SerialDiscoveryOptions options_;
     int rows_ = 0;
     int rowsDone_ = 0;  // counted on the worker, shown on the page

@@ -14,6 +14,9 @@ inline const QString kSend = QStringLiteral("Send.....");
 inline const QString kSearching = QStringLiteral("Search.....");
 inline const QString kSearchEnd = QStringLiteral(" Search End");
 inline const QString kNoMonitorData = QStringLiteral("NO Monitor Data");
+inline const QString kScanError = QStringLiteral(" SCAN ERROR ! ");
+inline const QString kScanFinished = QStringLiteral("Scan Finished");
+inline const QString kLanError = QStringLiteral(" LAN ERROR !! ");
 
 inline const QString kSelectOneMonitor = QStringLiteral("Please Select One Monitor");
 inline const QString kSelectOnlyOneDisplay = QStringLiteral(" Please select only one display!");

@@ -3,6 +3,7 @@
 #include "discovery/neighbour_table.h"
 #include "discovery/scan_rules.h"
 #include "discovery/tcp_identity.h"
+#include "protocol/models.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,9 @@ TEST(PageFilters, LockModelAndWallModels) {
         EXPECT_EQ(ControlPageKeeps(found, c.lock, c.selected), c.control) << c.reported;
         EXPECT_EQ(WallPageKeeps(found, c.lock, c.selected), c.wall) << c.reported;
     }
-    for (auto model : kWallScanModels) EXPECT_TRUE(IsWallScanModel(model)) << model;
+    for (auto model : protocol::wall_models::kScanFilter) {
+        EXPECT_TRUE(WallPageKeeps({"10.0.0.5", std::string(model), 1}, false, "")) << model;
+    }
 }
 
 TEST(Icmp, EchoRequestLayoutAndChecksum) {

@@ -3,7 +3,7 @@
 // they share.
 #pragma once
 
-#include "discovery/discovery_view.h"
+#include "pages/discovery_view.h"
 #include "pages/control/control_page.h"
 #include "ui_control_page.h"
 
@@ -13,7 +13,7 @@
 
 namespace dravik::pages {
 
-class ControlPage::DiscoveryAdapter final : public discovery::DiscoveryView {
+class ControlPage::DiscoveryAdapter final : public DiscoveryView {
 public:
     explicit DiscoveryAdapter(ControlPage& page) : page_(page), ui_(*page.ui_) {}
 
@@ -23,7 +23,7 @@ public:
     QString selectedModel() const override { return ui_.modelCombo->currentText(); }
     bool lockModelTicked() const override { return ui_.lockModelCheck->isChecked(); }
     void removeAllRows() override { page_.targetRows().clear(); }
-    void appendRow(const discovery::RowCells& cells) override {
+    void appendRow(const RowCells& cells) override {
         page_.targetRows().append(
             RowOf(page_.lanMode() ? targets::Interface::Lan : targets::Interface::Serial, cells));
     }

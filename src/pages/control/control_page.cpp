@@ -6,7 +6,7 @@
 #include "pages/page_keys.h"
 #include "pages/status_line.h"
 
-#include "discovery/page_scan.h"
+#include "pages/page_scan.h"
 #include "pages/control/control_discovery_view.h"
 #include "pages/control/control_flow_view.h"
 #include "pages/serial_discovery_view.h"

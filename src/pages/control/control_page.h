@@ -27,13 +27,14 @@
 #include <vector>
 
 namespace Ui { class ControlPage; }
-namespace dravik::discovery { class PageScan; }
 namespace dravik::flows { class FlowWorker; }
 
 class QAbstractButton;
 class QLineEdit;
 
 namespace dravik::pages {
+
+class PageScan;
 
 // An integer edit's text as the page takes it: blanks around, an optional sign, at least one
 // digit and nothing else; it must fit an int.
@@ -209,7 +210,7 @@ private:
 
     // Last: the scan goes first when the page is destroyed (its threads are joined then).
     std::unique_ptr<DiscoveryAdapter> discoveryView_;
-    std::unique_ptr<discovery::PageScan> scan_;
+    std::unique_ptr<PageScan> scan_;
 };
 
 }  // namespace dravik::pages

@@ -5,7 +5,7 @@
 // this file hands it the page. "Stop" ends any of them.
 #include "pages/control/control_page.h"
 
-#include "discovery/page_scan.h"
+#include "pages/page_scan.h"
 #include "discovery/serial_search.h"
 #include "pages/control/control_discovery_view.h"
 #include "pages/control/control_flow_view.h"
@@ -17,7 +17,7 @@ namespace dravik::pages {
 
 void ControlPage::setUpDiscovery() {
     discoveryView_ = std::make_unique<DiscoveryAdapter>(*this);
-    scan_ = std::make_unique<discovery::PageScan>(*discoveryView_, discovery::ScanPage::Control,
+    scan_ = std::make_unique<PageScan>(*discoveryView_, ScanPage::Control,
                                                   env_.scanBackends, env_.scanOptions);
     // One "Stop" for all: only one of them can run (the scan in LAN mode, the search over
     // RS-232, a command walking the rows).

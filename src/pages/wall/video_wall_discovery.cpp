@@ -6,7 +6,7 @@
 #include "pages/serial_discovery_view.h"
 #include "pages/wall/wall_flow_view.h"
 
-#include "discovery/page_scan.h"
+#include "pages/page_scan.h"
 #include "pages/wall/wall_discovery_view.h"
 #include "discovery/scan_rules.h"
 #include "discovery/serial_search.h"
@@ -17,7 +17,7 @@ namespace dravik::pages {
 
 void VideoWallPage::SetUpDiscovery() {
     discoveryView_ = std::make_unique<WallDiscoveryView>(*this);
-    scan_ = std::make_unique<discovery::PageScan>(*discoveryView_, discovery::ScanPage::Wall,
+    scan_ = std::make_unique<PageScan>(*discoveryView_, ScanPage::Wall,
                                                   env_.scanBackends, env_.scanOptions);
     connect(this, &VideoWallPage::ipScanRequested, this, &VideoWallPage::ScanLan);
     connect(this, &VideoWallPage::idSearchRequested, this, &VideoWallPage::SearchMonitorIds);
@@ -42,8 +42,7 @@ void VideoWallPage::ScanLan() {
     const targets::LocalAddress local = targets::LookUpLocalAddress(localAddressLookup());
     setIpAddressText(local.shown);
     if (!local.usable) {
-        feedback_->message(QString::fromLatin1(discovery::kLanErrorText.data(),
-                                               static_cast<qsizetype>(discovery::kLanErrorText.size())));
+        feedback_->message(ui::texts::kLanError);
         return;
     }
     readPage();

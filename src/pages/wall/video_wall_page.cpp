@@ -8,7 +8,7 @@
 #include "pages/status_line.h"
 
 #include "controls/ipv4_edit.h"
-#include "discovery/page_scan.h"
+#include "pages/page_scan.h"
 #include "pages/wall/wall_discovery_view.h"
 #include "pages/wall/spin_edit.h"
 #include "pages/wall/wall_texts.h"

@@ -29,10 +29,11 @@ class QTableWidget;
 namespace Ui { class VideoWallPage; }
 namespace dravik::controls { class HoverButton; }
 namespace dravik::targets { class LocalAddressLookup; }
-namespace dravik::discovery { class PageScan; }
 namespace dravik::flows { class FlowWorker; struct WallFields; enum class WallCommand; }
 
 namespace dravik::pages {
+
+class PageScan;
 
 class SpinEdit;
 class WallDiscoveryView;
@@ -281,7 +282,7 @@ private:
 
     // Last: the scan goes first when the page is destroyed (its threads are joined then).
     std::unique_ptr<WallDiscoveryView> discoveryView_;
-    std::unique_ptr<discovery::PageScan> scan_;
+    std::unique_ptr<PageScan> scan_;
 };
 
 }  // namespace dravik::pages

@@ -3,7 +3,7 @@
 // they share.
 #pragma once
 
-#include "discovery/discovery_view.h"
+#include "pages/discovery_view.h"
 #include "pages/wall/video_wall_page.h"
 
 #include <QProgressBar>
@@ -11,7 +11,7 @@
 
 namespace dravik::pages {
 
-class WallDiscoveryView final : public discovery::DiscoveryView {
+class WallDiscoveryView final : public DiscoveryView {
 public:
     explicit WallDiscoveryView(VideoWallPage& page)
         : page_(page),
@@ -24,7 +24,7 @@ public:
     QString selectedModel() const override { return page_.modelComboText(); }
     bool lockModelTicked() const override { return page_.lockModelTicked(); }
     void removeAllRows() override { page_.removeAllRows(); }
-    void appendRow(const discovery::RowCells& c) override { page_.appendRow(c[0], c[1], c[2], c[3], c[4]); }
+    void appendRow(const RowCells& c) override { page_.appendRow(c[0], c[1], c[2], c[3], c[4]); }
     void setIpScanEnabled(bool enabled) override { page_.setIpScanEnabled(enabled); }
     void setIdSearchEnabled(bool enabled) override { page_.setIdSearchEnabled(enabled); }
     void showProgress(int done, int total) override {

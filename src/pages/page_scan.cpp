@@ -1,8 +1,14 @@
-#include "discovery/page_scan.h"
+#include "pages/page_scan.h"
 
 #include "discovery/scan_rules.h"
+#include "ui/texts.h"
 
-namespace dravik::discovery {
+namespace dravik::pages {
+
+using discovery::FoundDisplay;
+using discovery::kLastHost;
+using discovery::LanScanner;
+using discovery::ScanOptions;
 
 namespace {
 
@@ -28,13 +34,13 @@ bool PageScan::Start(const QString& address) {
     if (!scanner_ || !scanner_->Start(address.toStdString())) {
         view_.setIpScanEnabled(true);
         view_.setStopEnabled(false);
-        view_.setStatus(Text(kScanErrorText));
+        view_.setStatus(ui::texts::kScanError);
         return false;
     }
     view_.setIpScanEnabled(false);
     view_.showProgress(0, kLastHost);
     view_.setStopEnabled(true);
-    view_.setStatus(Text(kConnectingText));
+    view_.setStatus(ui::texts::kConnecting);
     return true;
 }
 
@@ -68,10 +74,10 @@ void PageScan::OnScanResult(FoundDisplay found) {
     if (!StillScanning()) return;
     const QString selected = view_.selectedModel();
     const std::string selectedText = selected.toLatin1().toStdString();
-    const bool keep = page_ == ScanPage::Control ? ControlPageKeeps(found, view_.lockModelTicked(), selectedText)
-                                                 : WallPageKeeps(found, view_.lockModelTicked(), selectedText);
+    const bool keep = page_ == ScanPage::Control ? discovery::ControlPageKeeps(found, view_.lockModelTicked(), selectedText)
+                                                 : discovery::WallPageKeeps(found, view_.lockModelTicked(), selectedText);
     if (!keep) return;
-    const auto cells = ScanRowCells(found);
+    const auto cells = discovery::ScanRowCells(found);
     RowCells row;
     for (std::size_t i = 0; i < cells.size(); ++i) row[i] = Text(cells[i]);
     view_.appendRow(row);
@@ -80,7 +86,7 @@ void PageScan::OnScanResult(FoundDisplay found) {
 void PageScan::OnScanError() {
     if (!StillScanning()) return;
     view_.setIpScanEnabled(true);
-    view_.setStatus(Text(kScanErrorText));
+    view_.setStatus(ui::texts::kScanError);
 }
 
 void PageScan::OnScanProgress(int probed, int total) {
@@ -95,7 +101,7 @@ void PageScan::OnScanFinished() {
     view_.setIpScanEnabled(true);
     view_.setStopEnabled(false);
     view_.setStatus(QString());
-    view_.message(Text(kScanFinishedText));
+    view_.message(ui::texts::kScanFinished);
 }
 
-}  // namespace dravik::discovery
+}  // namespace dravik::pages

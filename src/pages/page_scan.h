@@ -4,7 +4,7 @@
 #pragma once
 
 #include "discovery/backends.h"
-#include "discovery/discovery_view.h"
+#include "pages/discovery_view.h"
 #include "discovery/lan_scanner.h"
 #include "discovery/scan_types.h"
 
@@ -13,19 +13,19 @@
 #include <functional>
 #include <memory>
 
-namespace dravik::discovery {
+namespace dravik::pages {
 
 // Which page's rule decides whether a report becomes a row.
 enum class ScanPage { Control, Wall };
 
 // Gives the system access a scan needs; called at the first press.
-using ScanBackendsFactory = std::function<ScanBackends()>;
+using ScanBackendsFactory = std::function<discovery::ScanBackends()>;
 
-class PageScan final : public ScanSink {
+class PageScan final : public discovery::ScanSink {
 public:
     // No factory (or one that gives incomplete backends): every press ends in " SCAN ERROR ! ".
     PageScan(DiscoveryView& view, ScanPage page, ScanBackendsFactory factory,
-             ScanOptions options = {});
+             discovery::ScanOptions options = {});
     ~PageScan() override;
     PageScan(const PageScan&) = delete;
     PageScan& operator=(const PageScan&) = delete;
@@ -44,7 +44,7 @@ public:
     bool Stop();
     bool Busy() const;
 
-    void OnScanResult(FoundDisplay found) override;
+    void OnScanResult(discovery::FoundDisplay found) override;
     void OnScanError() override;
     void OnScanFinished() override;
     void OnScanProgress(int probed, int total) override;
@@ -57,10 +57,10 @@ private:
     DiscoveryView& view_;
     ScanPage page_;
     ScanBackendsFactory factory_;
-    ScanBackends backends_;  // from the factory, at the first press
-    ScanOptions options_;
+    discovery::ScanBackends backends_;  // from the factory, at the first press
+    discovery::ScanOptions options_;
     // Last: destroyed first, which cancels the scans and joins their threads.
-    std::unique_ptr<LanScanner> scanner_;
+    std::unique_ptr<discovery::LanScanner> scanner_;
 };
 
-}  // namespace dravik::discovery
+}  // namespace dravik::pages

@@ -7,7 +7,7 @@
 
 #include <array>
 
-namespace dravik::discovery {
+namespace dravik::pages {
 
 // The five cells of a new row: column 0 (IP address or monitor ID), model, LINK, Pos, ID.
 using RowCells = std::array<QString, 5>;
@@ -46,4 +46,4 @@ private:
     bool stopRequested_ = false;
 };
 
-}  // namespace dravik::discovery
+}  // namespace dravik::pages
