@@ -6,10 +6,8 @@
 #include "flows/button_table.h"
 #include "flows/reply_rules.h"
 #include "protocol/identity.h"
-#include "transport/lan_link.h"
-#include "transport/serial_link.h"
+#include "transport/worker_links.h"
 #include "ui/texts.h"
-#include "transport/trace_link.h"
 
 #include <QThread>
 
@@ -189,12 +187,6 @@ struct Unit {
     std::vector<std::size_t> indices;
 };
 
-struct LanWorkerLinks {
-    transport::LanLink lan;
-    transport::TraceLinkObserver trace{transport::TraceChannel::Lan};
-    explicit LanWorkerLinks(transport::LanLinkOptions options) : lan(std::move(options)) { lan.setObserver(&trace); }
-};
-
 // The stop is seen between displays and in the identity exchange; the LAN link's own
 // cancel hook is left unset, as QTcpSocket drops a pending connect when a sliced wait ends.
 transport::LanLinkOptions LanOptions(std::uint16_t port) {
@@ -208,9 +200,9 @@ DisplayResult StoppedBefore(const targets::Target& target) {
 }
 
 void RunLanUnit(const RunRequest& req, const Unit& unit, RunObserver& observer) {
-    LanWorkerLinks links(LanOptions(req.lanPort));
+    transport::LanWorkerLink lan(LanOptions(req.lanPort), /*traced=*/true);
     DisplayContext ctx;
-    ctx.links = {&links.lan, nullptr};
+    ctx.links = {&lan.link(), nullptr};
     ctx.lanPort = req.lanPort;
     ctx.stop = req.stop;
     ctx.observer = &observer;
@@ -224,23 +216,19 @@ void RunLanUnit(const RunRequest& req, const Unit& unit, RunObserver& observer) 
 // line ends the walk there, as on the page.
 void RunSerialUnit(const RunRequest& req, const Unit& unit, RunObserver& observer) {
     const QString device = QString::fromStdString(req.targets[unit.indices.front()].device);
-    transport::SerialPort port;
-    const transport::OpenResult opened = port.open(device);
-    if (opened != transport::OpenResult::Opened) {
-        const QString text = ui::OpenResultText(opened);
-        const QString reason = port.lastReasonText();
+    transport::OpenedLine line(device, /*traced=*/true);
+    if (!line.isOpen()) {
+        const QString text = ui::OpenResultText(line.openResult());
+        const QString reason = line.reasonText();
         observer.note((device + QStringLiteral(": ") + text.trimmed() +
                        (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QStringLiteral(")")))
                           .toStdString());
         for (std::size_t i : unit.indices)
-            observer.finished(i, NotSent(req.targets[i], OpenFailureOutcome(port.lastReason()), text.trimmed().toStdString()));
+            observer.finished(i, NotSent(req.targets[i], OpenFailureOutcome(line.reason()), text.trimmed().toStdString()));
         return;
     }
-    transport::SerialLink line(port);
-    transport::TraceLinkObserver trace(transport::TraceChannel::Serial);
-    line.setObserver(&trace);
     DisplayContext ctx;
-    ctx.links = {nullptr, &line};
+    ctx.links = {nullptr, line.link()};
     ctx.stop = req.stop;
     ctx.observer = &observer;
     bool closed = false;

@@ -4,16 +4,12 @@
 #include "flows/button_table.h"
 #include "flows/reply_rules.h"
 #include "flows/run.h"
-#include "transport/lan_link.h"
-#include "transport/serial_link.h"
-#include "transport/serial_port.h"
+#include "transport/worker_links.h"
 
 #include <QThreadPool>
 
 #include <algorithm>
-#include <cerrno>
-
-#include <unistd.h>
+#include <optional>
 
 namespace dravik::exporter {
 
@@ -32,11 +28,8 @@ const flows::ButtonFlow& FlowFor(Read read) {
 }
 
 // The typed failure of a line that did not open; another program holding it is PortBusy.
-flows::Outcome LineOpenFailure(const transport::SerialPort& port, const std::string& device) {
-    if (transport::SerialPort::HeldElsewhere(QString::fromStdString(device), port.lastReason())) {
-        return flows::Outcome::PortBusy;
-    }
-    return flows::OpenFailureOutcome(port.lastReason());
+flows::Outcome LineOpenFailure(const transport::OpenedLine& line) {
+    return line.heldElsewhere() ? flows::Outcome::PortBusy : flows::OpenFailureOutcome(line.reason());
 }
 
 void FailAll(ProbeResult& r, flows::Outcome outcome) {
@@ -72,21 +65,20 @@ ProbeResult ExecuteProbe(const ProbePlan& plan, const discovery::StopSignal& sto
     targets::Target t;
     t.id = std::to_string(plan.target.monitorId);
     t.model = plan.model;
-    std::unique_ptr<transport::LanLink> lan;
-    transport::SerialPort port;
-    std::unique_ptr<transport::SerialLink> line;
+    std::optional<transport::LanWorkerLink> lan;
+    std::optional<transport::OpenedLine> line;
     flows::DisplayContext ctx;
     ctx.stop = &stop;
     if (plan.target.serial) {
         t.interface = targets::Interface::Serial;
         t.device = plan.target.device;
-        if (port.open(QString::fromStdString(t.device)) != transport::OpenResult::Opened) {
+        line.emplace(QString::fromStdString(t.device), /*traced=*/false);
+        if (!line->isOpen()) {
             // Another program (the window) holding the line is an answer, not our error.
-            FailAll(r, LineOpenFailure(port, t.device));
+            FailAll(r, LineOpenFailure(*line));
             return r;
         }
-        line = std::make_unique<transport::SerialLink>(port);
-        ctx.links.serial = line.get();
+        ctx.links.serial = line->link();
     } else {
         t.address = plan.target.host;
         if (!ParseIpv4(t.address)) {
@@ -108,8 +100,8 @@ ProbeResult ExecuteProbe(const ProbePlan& plan, const discovery::StopSignal& sto
         transport::LanLinkOptions options;
         options.port = plan.target.port;
         options.connectBound = std::clamp(left, std::chrono::milliseconds(1), options.connectBound);
-        lan = std::make_unique<transport::LanLink>(options);
-        ctx.links.lan = lan.get();
+        lan.emplace(options, /*traced=*/false);
+        ctx.links.lan = &lan->link();
         ctx.lanPort = plan.target.port;
         ctx.connectBound = options.connectBound;
     }
