@@ -187,8 +187,8 @@ struct Unit {
     std::vector<std::size_t> indices;
 };
 
-// The stop is seen between displays and in the identity exchange; the LAN link's own
-// cancel hook is left unset, as QTcpSocket drops a pending connect when a sliced wait ends.
+// The stop is seen between displays and in the identity exchange; a connect in flight runs
+// to its own bound (5 s), so the link needs no cancel hook.
 transport::LanLinkOptions LanOptions(std::uint16_t port) {
     transport::LanLinkOptions o;
     o.port = port;

@@ -94,8 +94,8 @@ ProbeResult ExecuteProbe(const ProbePlan& plan, const discovery::StopSignal& sto
             r.forbidden = true;
             return r;
         }
-        // The LAN link's connect is bounded by the probe's time left rather than cancelled:
-        // QTcpSocket gives up a pending connect when one of its sliced waits ends.
+        // The LAN link's connect is bounded by the probe's time left, so the probe's
+        // deadline holds for a display that never accepts.
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(plan.deadline - SteadyClock::now());
         transport::LanLinkOptions options;
         options.port = plan.target.port;
