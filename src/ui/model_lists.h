@@ -3,6 +3,8 @@
 // page's. Which frames a model gets is the command tables' business, not these lists'.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <iterator>
 #include <string_view>
 
@@ -33,18 +35,23 @@ inline constexpr std::string_view kControlLan[] = {
     "KA-43Q", "KA-55Q", "KA-65Q"};
 static_assert(std::size(kControlLan) == 49);
 
+namespace detail {
+
+template <std::size_t A, std::size_t B>
+constexpr std::array<std::string_view, A + B> Join(const std::string_view (&head)[A],
+                                                   const std::array<std::string_view, B>& tail) {
+    std::array<std::string_view, A + B> out{};
+    for (std::size_t i = 0; i < A; ++i) out[i] = head[i];
+    for (std::size_t i = 0; i < B; ++i) out[A + i] = tail[i];
+    return out;
+}
+
+}  // namespace detail
+
 // The Control page after switching to RS-232: the LAN list followed by eleven more.
-inline constexpr std::string_view kControlSerial[] = {
-    "KA-42", "KA-49", "KA-55", "KB-32", "KB-43", "KB-55", "KB-65", "KB-65P", "KC-55D", "KC-55H",
-    "KC-46D", "KW-55D", "KW-55H", "KC-55D2", "KC-55H2", "KCV-5501D", "KCV-5501H",
-    "MR-32E", "MR-42E", "MR-55E", "LM-43", "LM-50", "LM-55", "LM-65", "LM-75", "LM-86",
-    "LX-24", "LX-28", "LX-32", "LX-43", "LX-55",
-    "LD-75", "LD-84", "LD-98",
-    "JSV-4301Q", "JSV-5001Q", "JSV-5501Q", "JSV-6501Q", "JSV-7501Q", "JSV-8601Q",
-    "NFB-6502", "NFB-7502", "NFB-8602", "NFB-6503", "NFB-7503", "NFB-8603",
-    "KA-43Q", "KA-55Q", "KA-65Q",
-    "MS-15G", "MS-17G", "MS-19G", "MR-22G", "MR-24G", "MH-24G", "MD-17G", "MD-22G",
-    "YT700WKB", "ZRQ-5501", "ZRF-3201"};
+inline constexpr auto kControlSerial = detail::Join(
+    kControlLan, std::to_array<std::string_view>({"MS-15G", "MS-17G", "MS-19G", "MR-22G", "MR-24G", "MH-24G",
+                                                  "MD-17G", "MD-22G", "YT700WKB", "ZRQ-5501", "ZRF-3201"}));
 static_assert(std::size(kControlSerial) == 60);
 
 // The wall page.
