@@ -20,6 +20,7 @@ inline const QString kLanError = QStringLiteral(" LAN ERROR !! ");
 
 inline const QString kSelectOneMonitor = QStringLiteral("Please Select One Monitor");
 inline const QString kSelectOnlyOneDisplay = QStringLiteral(" Please select only one display!");
+inline const QString kSelectOneDisplay = QStringLiteral(" Please select one display!");  // the wall page's
 
 inline const QString kPortClosed = QStringLiteral("COM Port Closed ");
 inline const QString kOpenComError = QStringLiteral(" OPEN COM ERROR !");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "pages/page_texts.h"
+#include "ui/texts.h"
 
 #include <QString>
 
@@ -22,8 +23,8 @@ inline const QString kLoadOrInputData = QStringLiteral("Please Load or Input Dat
 inline const QString kSelectDeleteItem = QStringLiteral("Please select Delete Item");
 inline const QString kFileOpeningError = QStringLiteral("log File Opening Error!");
 
-inline const QString kSelectOnlyOneDisplay = QStringLiteral(" Please select only one display!");
-inline const QString kSelectOneDisplay = QStringLiteral(" Please select one display!");
+using ui::texts::kSelectOneDisplay;
+using ui::texts::kSelectOnlyOneDisplay;
 inline const QString kUpdateGainQuestion = QStringLiteral("Update RGB Gain ?");
 inline const QString kSendingPleaseWait = QStringLiteral("Sending... Please wait");
 // A model the wall's monitor check cannot ask (its own wording, "Unsupported" capitalised).
